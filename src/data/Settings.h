@@ -1,0 +1,29 @@
+#pragma once
+
+#include "TextCodec.h"
+
+#include <QString>
+#include <array>
+
+// The launcher's settings: twelve lines, four groups of start-up list path,
+// quick file i and corner code. The last group's start-up path and corner
+// count when reading; writers repeat them in every group.
+struct Settings {
+    QString startupListPath;
+    std::array<QString, 4> quickFiles;
+    // The corner line as it was read (" 4 ", "4", "", "x"), so a writer that
+    // never changed the corner writes it back in the same form.
+    QString cornerText;
+    TextEncoding encoding = TextEncoding::Cp932;
+};
+
+// 1 top-left, 2 bottom-left, 3 top-right, 4 bottom-right; 0 for no corner.
+int cornerCode(const Settings& settings);
+// Stores the code in the written number form: " 4 ".
+void setCornerCode(Settings& settings, int code);
+
+QString settingsFilePath(const QString& appPath);
+
+// Answer 0 or the platform's failure number.
+int ReadSettingsFile(const QString& path, Settings& settings);
+int WriteSettingsFile(const QString& path, const Settings& settings);

@@ -1,0 +1,75 @@
+#include "Appearance.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+const QString ProgramFontFamily = QStringLiteral("ＭＳ ゴシック");
+
+// A rocket leaving a folder: what a launcher does, readable at 16 pixels.
+QPixmap drawIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
+
+    p.setPen(QPen(QColor(0x8a, 0x5a, 0x00), 1));
+    p.setBrush(QColor(0xf4, 0xc2, 0x42));
+    p.drawRoundedRect(QRectF(2.5, 14.5, 27, 15), 2, 2);
+    p.drawRoundedRect(QRectF(2.5, 11.5, 11, 5), 1.5, 1.5);
+
+    QPainterPath rocket;
+    rocket.moveTo(20, 2);
+    rocket.cubicTo(25, 6, 25, 14, 23, 19);
+    rocket.lineTo(17, 19);
+    rocket.cubicTo(15, 14, 15, 6, 20, 2);
+    p.setPen(QPen(QColor(0x1f, 0x3a, 0x68), 1));
+    p.setBrush(QColor(0xe8, 0xee, 0xf6));
+    p.drawPath(rocket);
+    p.setBrush(QColor(0x2d, 0x6c, 0xdf));
+    p.drawEllipse(QPointF(20, 10), 2, 2);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0xe5, 0x39, 0x35));
+    p.drawPolygon(QPolygonF({QPointF(17.5, 19), QPointF(20, 25), QPointF(22.5, 19)}));
+    return QPixmap::fromImage(image);
+}
+} // namespace
+
+void installFontSubstitutions() {
+    QFont::insertSubstitutions(
+        ProgramFontFamily,
+        {QStringLiteral("IPAGothic"), QStringLiteral("IPAexGothic"), QStringLiteral("monospace")});
+}
+
+QFont programFont(qreal pointSize) {
+    QFont font(ProgramFontFamily);
+    font.setPointSizeF(pointSize);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64})
+        icon.addPixmap(drawIcon(size));
+    return icon;
+}
+
+QPixmap runButtonPicture() {
+    // 24-bit colour, no alpha: a green play mark beside the caption.
+    QImage image(40, 19, QImage::Format_RGB888);
+    image.fill(QColor(0xf0, 0xf0, 0xf0));
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x2e, 0x9d, 0x4a));
+    p.drawPolygon(QPolygonF({QPointF(3, 4), QPointF(11, 9.5), QPointF(3, 15)}));
+    p.setPen(Qt::black);
+    QFont font = programFont(9);
+    font.setPixelSize(12);
+    p.setFont(font);
+    p.drawText(QRect(12, 0, 28, 19), Qt::AlignCenter, QStringLiteral("実行"));
+    return QPixmap::fromImage(image);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QFont>
+#include <QIcon>
+#include <QPixmap>
+
+// The program's look, shared by its three windows.
+
+// "ＭＳ ゴシック" is not on Linux; IPAGothic has the same metrics, so Japanese
+// text keeps the widths the layout was made for. Call once before any window.
+void installFontSubstitutions();
+
+// "ＭＳ ゴシック" at the given size, regular weight.
+QFont programFont(qreal pointSize = 9.0);
+
+// The windows' own 32 x 32 icon, which the tray icon reuses.
+QIcon programIcon();
+
+// The run button's 40 x 19 picture.
+QPixmap runButtonPicture();

@@ -1,0 +1,188 @@
+#include "Form1.h"
+
+#include "Appearance.h"
+#include "Daiarog.h"
+#include "ErrorNumbers.h"
+#include "Form2.h"
+#include "Form3.h"
+#include "Platform.h"
+#include "RePlaceOnFrameChange.h"
+#include "Twips.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+namespace {
+const QString DefaultListPath = QStringLiteral("Cat.xxa");
+const QString ListFilter = QStringLiteral("ショートカット|*.xxa");
+} // namespace
+
+Form1::Form1(Platform& platform, QWidget* parent)
+    : QWidget(parent), platform_(platform), placement_(new RePlaceOnFrameChange(platform, this)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Tovlan"));
+    setAccessibleName(QStringLiteral("Tovlan"));
+    setWindowIcon(programIcon());
+    setFont(programFont());
+    buildControls();
+    menus_ = buildLauncherMenus(this);
+    connectControls();
+}
+
+Form1::~Form1() {
+    // The dialogs have no owner; they go with the launcher.
+    delete form3_;
+    delete form2_;
+}
+
+void Form1::buildControls() {
+    const qreal dpi = logicalDpiX();
+    setFixedSize(twipsToPixels(3630, dpi), twipsToPixels(270, dpi));
+    // Where the window stands until start-up moves it into its corner.
+    move(twipsToPixels(4305, dpi), twipsToPixels(2985, dpi));
+
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setEditText(QStringLiteral("アプリケーション名"));
+    Combo1->setAccessibleName(QStringLiteral("アプリケーション名"));
+    setGeometryTwips(Combo1, 0, 0, 3015, 300);
+
+    Command1 = new QPushButton(this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setIcon(QIcon(runButtonPicture()));
+    Command1->setIconSize(runButtonPicture().size());
+    Command1->setAccessibleName(QStringLiteral("実行"));
+    Command1->setToolTip(QStringLiteral("実行"));
+    setGeometryTwips(Command1, 3045, 0, 600, 285);
+
+    setTabOrder(Combo1, Command1);
+}
+
+void Form1::connectControls() {
+    connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    // Enter in the edit field would pick a typed name; only a pick in the
+    // list chooses an entry.
+    Combo1->lineEdit()->installEventFilter(this);
+    Combo1->installEventFilter(this);
+    Command1->installEventFilter(this);
+
+    const LauncherMenus& m = menus_;
+    connect(m.newList, &QAction::triggered, this, &Form1::new_Click);
+    connect(m.sk13, &QAction::triggered, this, &Form1::sk13_Click);
+    connect(m.sk7, &QAction::triggered, this, &Form1::sk7_Click);
+    connect(m.sk2, &QAction::triggered, this, &Form1::sk2_Click);
+    for (int i = 0; i < 4; ++i) {
+        connect(m.corners[i], &QAction::triggered, this, [this, i] { corner_Click(i + 1); });
+        connect(m.quickFiles[i], &QAction::triggered, this, [this, i] { quickFile_Click(i + 1); });
+    }
+    connect(m.hyouzi, &QAction::triggered, this, &Form1::hyouzi_Click);
+    connect(m.sk4, &QAction::triggered, this, &Form1::sk4_Click);
+    connect(m.Modosu, &QAction::triggered, this, &Form1::Modosu_Click);
+    connect(m.Toziru, &QAction::triggered, this, &Form1::Toziru_Click);
+}
+
+void Form1::Form_Load() {
+    Daiarog::InitFileDialog(openFileRecord_, ListFilter, QString());
+    platform_.setTopmost(this);
+    LoadSettings();
+    currentListPath_ = settings_.startupListPath;
+    LoadShortcutList();
+    showQuickFileItems();
+    const int code = cornerCode(settings_);
+    if (code >= 1 && code <= 4) {
+        moveToCorner(code);
+        tickCorner(code);
+    }
+}
+
+void Form1::LoadSettings() {
+    // A missing or unreadable settings file leaves every value empty: the
+    // list falls back to "Cat.xxa" and the window stays where it is.
+    settings_ = Settings();
+    if (ReadSettingsFile(settingsFilePath(platform_.appPath()), settings_) != ErrorNumber::None)
+        settings_ = Settings();
+}
+
+bool Form1::SaveSettings() {
+    if (WriteSettingsFile(settingsFilePath(platform_.appPath()), settings_) == ErrorNumber::None)
+        return true;
+    platform_.messageBox(QStringLiteral("書き込みエラー"), 0, QStringLiteral("Tovlan"));
+    return false;
+}
+
+void Form1::LoadShortcutList() {
+    Combo1->clear();
+    Combo1->clearEditText();
+    const int error = ReadShortcutList(currentListPath_, list_);
+    if (error == ErrorNumber::None) {
+        command1Tag_ = currentListPath_;
+        for (int slot = 1; slot <= list_.count; ++slot)
+            Combo1->addItem(list_.entries[slot].name);
+        // Adding items selects the first one; the edit field stays empty
+        // until the user picks a name.
+        Combo1->setCurrentIndex(-1);
+        Combo1->clearEditText();
+    } else if (error == ErrorNumber::PathFileAccess && currentListPath_.isEmpty()) {
+        currentListPath_ = DefaultListPath;
+        command1Tag_ = DefaultListPath;
+    }
+}
+
+void Form1::showQuickFileItems() {
+    for (int i = 0; i < 4; ++i) {
+        const QString& path = settings_.quickFiles[i];
+        if (path.isEmpty())
+            continue;
+        menus_.sk14->menuAction()->setVisible(true);
+        menus_.quickFiles[i]->setVisible(true);
+        menus_.quickFiles[i]->setText(path);
+    }
+}
+
+void Form1::moveToCorner(int code) {
+    // The corner is computed on the whole primary screen with the window's
+    // outer size; run again once the window manager has added the frame.
+    placement_->place([this, code] {
+        const QSize screen = platform_.screenSizeTwips();
+        const QSize outer = platform_.outerSizeTwips(this);
+        const bool right = code == 3 || code == 4;
+        const bool bottom = code == 2 || code == 4;
+        platform_.moveWindowTwips(this, right ? screen.width() - outer.width() : 0,
+                                  bottom ? screen.height() - outer.height() : 0);
+    });
+}
+
+void Form1::tickCorner(int code) {
+    for (int i = 0; i < 4; ++i)
+        menus_.corners[i]->setChecked(i + 1 == code);
+}
+
+void Form1::Combo1_Click(int listIndex) {
+    pickedPosition_ = listIndex + 1;
+}
+
+void Form1::sk7_Click() {
+    if (!form3_) {
+        form3_ = new Form3(platform_, *this);
+        form3_->Form_Load();
+    }
+    form3_->show();
+    form3_->raise();
+    form3_->activateWindow();
+}
+
+void Form1::sk2_Click() {
+    if (!form2_) {
+        form2_ = new Form2(platform_, *this);
+        form2_->Form_Load();
+    }
+    form2_->show();
+    form2_->raise();
+    form2_->activateWindow();
+}

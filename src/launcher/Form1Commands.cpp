@@ -1,0 +1,166 @@
+// The launcher's commands: running a shortcut, the popup menu's list, corner
+// and quit commands, and tray mode.
+#include "Daiarog.h"
+#include "Form1.h"
+#include "Platform.h"
+#include "TrayCallbackEvent.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <cstring>
+
+namespace {
+const QString Title = QStringLiteral("Tovlan");
+constexpr quint32 TrayRecordSize = 88;
+constexpr quint32 TrayIconId = 1;
+constexpr int PopupEitherButton = 2;
+constexpr int ShellSuccessAbove = 32;
+} // namespace
+
+void Form1::Command1_Click() {
+    // Only a name the combo box shows now can be run: after switching to a
+    // shorter list an old pick would run an entry the user cannot see.
+    if (pickedPosition_ < 1 || pickedPosition_ > Combo1->count()) {
+        platform_.messageBox(QStringLiteral("そこは違います"), 0, Title);
+        return;
+    }
+    const QString& target = list_.entries[pickedPosition_].path;
+    shellResult_ = platform_.shellExecute(this, QStringLiteral("open"), target);
+    if (shellResult_ <= ShellSuccessAbove)
+        platform_.messageBox(QStringLiteral("ファイルが存在しません"), 0, Title);
+}
+
+void Form1::new_Click() {
+    const QString answer =
+        platform_.inputBox(QStringLiteral("ファイル名を記入してください。"), Title);
+    currentListPath_ = answer + QStringLiteral(".xxa");
+    command1Tag_ = currentListPath_;
+    LoadShortcutList();
+}
+
+void Form1::sk13_Click() {
+    currentListPath_ = Daiarog::ShowOpenDialog(platform_, winId(), openFileRecord_,
+                                               QStringLiteral("ファイルを開く"));
+    if (!currentListPath_.isEmpty())
+        LoadShortcutList();
+}
+
+void Form1::quickFile_Click(int number) {
+    currentListPath_ = settings_.quickFiles[number - 1];
+    LoadShortcutList();
+}
+
+void Form1::corner_Click(int code) {
+    moveToCorner(code);
+    tickCorner(code);
+    setCornerCode(settings_, code);
+    SaveSettings();
+}
+
+void Form1::sk4_Click() {
+    // A tray icon left behind would outlive the program.
+    if (trayRecord_.cbSize != 0)
+        platform_.shellNotifyIcon(NIM_DELETE, trayRecord_);
+    platform_.endProgram();
+}
+
+void Form1::hyouzi_Click() {
+    trayRecord_ = NOTIFYICONDATA();
+    trayRecord_.cbSize = TrayRecordSize;
+    trayRecord_.hIcon = windowIcon();
+    trayRecord_.hWnd = winId();
+    trayRecord_.uID = TrayIconId;
+    trayRecord_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    trayRecord_.uCallbackMessage = WM_MOUSEMOVE;
+    std::strcpy(trayRecord_.szTip, "Tovlan");
+    hide();
+    // Without a tray to hold the icon, a hidden window could never come
+    // back: minimise it instead, so the taskbar can restore it.
+    if (!platform_.shellNotifyIcon(NIM_ADD, trayRecord_))
+        showMinimized();
+}
+
+void Form1::trayNotification(qintptr lParam) {
+    if (lParam == WM_RBUTTONUP)
+        platform_.popupMenu(menus_.tasukumenu, PopupEitherButton);
+    else if (lParam == WM_LBUTTONDBLCLK)
+        restoreFromTray();
+}
+
+void Form1::Modosu_Click() {
+    restoreFromTray();
+}
+
+void Form1::restoreFromTray() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    platform_.shellNotifyIcon(NIM_DELETE, trayRecord_);
+}
+
+void Form1::Toziru_Click() {
+    platform_.shellNotifyIcon(NIM_DELETE, trayRecord_);
+    platform_.endProgram();
+}
+
+void Form1::showPopupMenu() {
+    platform_.popupMenu(menus_.op1, 0);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    // The launcher never closes: a close request sends it to the tray and
+    // reloads the list, which is how the dialogs make it show their edits.
+    event->ignore();
+    hyouzi_Click();
+    LoadShortcutList();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (watched == Combo1->lineEdit() &&
+            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+            return true;
+        // The key still reaches the control (it deletes text in the edit
+        // field). The combo box passes keys on to its edit field, so only
+        // the widget that has the focus acts on it.
+        if (key->key() == Qt::Key_Delete && watched == QApplication::focusWidget())
+            hyouzi_Click();
+    } else if (event->type() == QEvent::MouseButtonRelease && watched == Command1) {
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+            showPopupMenu();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+    // A Delete that a control let through has been handled by the filter.
+    const QWidget* focus = QApplication::focusWidget();
+    const bool fromControl = focus && focus != this && isAncestorOf(focus);
+    if (event->key() == Qt::Key_Delete && !fromControl)
+        hyouzi_Click();
+    QWidget::keyPressEvent(event);
+}
+
+void Form1::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton)
+        showPopupMenu();
+    QWidget::mouseReleaseEvent(event);
+}
+
+bool Form1::event(QEvent* event) {
+    if (event->type() == TrayCallbackEvent::eventType()) {
+        auto* tray = static_cast<TrayCallbackEvent*>(event);
+        if (tray->message == trayRecord_.uCallbackMessage)
+            trayNotification(tray->lParam);
+        return true;
+    }
+    return QWidget::event(event);
+}

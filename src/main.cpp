@@ -1,0 +1,45 @@
+#include "Appearance.h"
+#include "Form1.h"
+#include "QtPlatform.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// Wayland lets no client place itself in a screen corner or stay on top, so
+// run through XWayland unless the user chose a platform.
+void preferX11OnWayland() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!hasDisplay()) {
+        std::fputs("Tovlan: 画面がありません (DISPLAY も WAYLAND_DISPLAY も設定されていません)\n",
+                   stderr);
+        return EXIT_FAILURE;
+    }
+    preferX11OnWayland();
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tovlan"));
+    // The launcher hides into the tray; closing a dialog then must not end
+    // the program. Only the two quit commands do.
+    QApplication::setQuitOnLastWindowClosed(false);
+    installFontSubstitutions();
+
+    QtPlatform platform;
+    Form1 launcher(platform);
+    launcher.Form_Load();
+    return app.exec();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Win32Records.h"
+
+#include <QSize>
+#include <QString>
+
+class QMenu;
+class QWidget;
+
+// Everything the program's logic asks of the desktop. The program runs on
+// QtPlatform; the tests run on a fake that records calls and answers the
+// modal questions, so no test ever blocks on a modal window.
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    // Modal message with one OK button; style 0 means no icon.
+    virtual void messageBox(const QString& prompt, int style = 0,
+                            const QString& title = QStringLiteral("Tovlan")) = 0;
+    // Modal text prompt; a cancel answers the empty text.
+    virtual QString inputBox(const QString& prompt,
+                             const QString& title = QStringLiteral("Tovlan")) = 0;
+    // The open-file dialog on the record; true when the user chose a file.
+    virtual bool getOpenFileName(OPENFILENAME& record) = 0;
+    // Opens a target as the desktop shell's "open" does. Answers a number in
+    // the shell's convention: above 32 success, 2 not found, 31 no handler.
+    virtual int shellExecute(QWidget* owner, const QString& operation, const QString& file) = 0;
+    // Adds (NIM_ADD) or removes (NIM_DELETE) the tray icon the record names.
+    virtual bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) = 0;
+    // Keeps the window above others; shows it.
+    virtual void setTopmost(QWidget* window) = 0;
+    // Shows a popup menu at the pointer; flags 2 lets either button choose.
+    virtual void popupMenu(QMenu* menu, int flags = 0) = 0;
+
+    virtual QSize screenSizeTwips() = 0;
+    virtual QSize outerSizeTwips(QWidget* window) = 0;
+    // Moves a window so that its outer frame's top-left lands at (left, top).
+    virtual void moveWindowTwips(QWidget* window, int left, int top) = 0;
+
+    // The program's folder, without a trailing separator.
+    virtual QString appPath() = 0;
+    // Ends the program at once: no close handler runs.
+    virtual void endProgram() = 0;
+};

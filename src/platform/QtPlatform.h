@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <QPointer>
+
+class QSystemTrayIcon;
+
+// The desktop under the program: Qt's dialogs, screen and tray, xdg-open.
+class QtPlatform : public Platform {
+  public:
+    QtPlatform();
+    ~QtPlatform() override;
+
+    void messageBox(const QString& prompt, int style, const QString& title) override;
+    QString inputBox(const QString& prompt, const QString& title) override;
+    bool getOpenFileName(OPENFILENAME& record) override;
+    int shellExecute(QWidget* owner, const QString& operation, const QString& file) override;
+    bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
+    void setTopmost(QWidget* window) override;
+    void popupMenu(QMenu* menu, int flags) override;
+    QSize screenSizeTwips() override;
+    QSize outerSizeTwips(QWidget* window) override;
+    void moveWindowTwips(QWidget* window, int left, int top) override;
+    QString appPath() override;
+    void endProgram() override;
+
+  private:
+    bool addTrayIcon(const NOTIFYICONDATA& data);
+    void deliverTrayNotification(HWND window, quint32 message, qintptr code);
+
+    QPointer<QSystemTrayIcon> tray_;
+};

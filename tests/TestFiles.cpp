@@ -1,0 +1,41 @@
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+
+QByteArray cp932(const QString& text) {
+    QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
+    QByteArray bytes = encoder(text);
+    Q_ASSERT(!encoder.hasError());
+    return bytes;
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write test fixture %s", qPrintable(path));
+    file.write(bytes);
+}
+
+QByteArray listBytes(const QStringList& namesAndPaths) {
+    QByteArray bytes;
+    for (const QString& value : namesAndPaths)
+        bytes += cp932(value) + "\r\n";
+    return bytes;
+}
+
+ScopedTempCwd::ScopedTempCwd() : previous_(QDir::currentPath()) {
+    QDir::setCurrent(dir_.path());
+}
+
+ScopedTempCwd::~ScopedTempCwd() {
+    QDir::setCurrent(previous_);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Small helpers for tests that work on real files in a temporary folder.
+
+// Code page 932 bytes of a text, for writing fixtures that hold Japanese.
+QByteArray cp932(const QString& text);
+
+QByteArray readBytes(const QString& path);
+void writeBytes(const QString& path, const QByteArray& bytes);
+
+// A list file's bytes: each pair of values as name and path lines, CR LF.
+QByteArray listBytes(const QStringList& namesAndPaths);
+
+// Chdir into a fresh temporary folder for the lifetime of the object, since
+// list paths without a folder resolve against the current directory.
+class ScopedTempCwd {
+  public:
+    ScopedTempCwd();
+    ~ScopedTempCwd();
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+
+  private:
+    QTemporaryDir dir_;
+    QString previous_;
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "Platform.h"
+
+#include <QList>
+#include <QPoint>
+#include <QStringList>
+#include <deque>
+#include <optional>
+
+// Stands in for the desktop in the tests: records every call and answers the
+// modal questions from queues the test fills beforehand.
+class FakePlatform : public Platform {
+  public:
+    struct Message {
+        QString prompt;
+        int style;
+        QString title;
+    };
+    struct Launch {
+        QString operation;
+        QString file;
+    };
+    struct TrayCall {
+        quint32 message;
+        NOTIFYICONDATA data;
+    };
+
+    // Answers, consumed in order. An empty queue answers "cancel".
+    std::deque<QString> inputAnswers;
+    // A file path to "choose" in the open-file dialog, or nullopt to cancel.
+    std::deque<std::optional<QString>> openFileAnswers;
+    int shellResult = 42;
+    bool trayAddSucceeds = true;
+
+    QList<Message> messages;
+    QStringList inputPrompts;
+    QList<OPENFILENAME> openDialogs; // the record as each call received it
+    QList<Launch> launches;
+    QList<TrayCall> trayCalls;
+    QList<QMenu*> popups;
+    QList<int> popupFlags;
+    int topmostCalls = 0;
+    bool ended = false;
+    bool trayIconPresent = false;
+
+    QSize screen{1024 * 15, 768 * 15};
+    QSize frameExtraTwips{0, 0};
+    QString programFolder;
+
+    void messageBox(const QString& prompt, int style, const QString& title) override;
+    QString inputBox(const QString& prompt, const QString& title) override;
+    bool getOpenFileName(OPENFILENAME& record) override;
+    int shellExecute(QWidget* owner, const QString& operation, const QString& file) override;
+    bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
+    void setTopmost(QWidget* window) override;
+    void popupMenu(QMenu* menu, int flags) override;
+    QSize screenSizeTwips() override { return screen; }
+    QSize outerSizeTwips(QWidget* window) override;
+    void moveWindowTwips(QWidget* window, int left, int top) override;
+    QString appPath() override { return programFolder; }
+    void endProgram() override { ended = true; }
+
+    // Where the last move put each window's outer top-left, in twips.
+    QPoint lastMoveTwips;
+    QWidget* lastMoved = nullptr;
+
+    QStringList messageTexts() const;
+};
