@@ -17,7 +17,9 @@ build: deps $(BUILD)/build.ninja
 
 run: build
 	@scripts/first-run.sh $(BUILD)
-	@cd $(BUILD) && ./tovlan
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  echo "Tovlan: 画面がありません (DISPLAY も WAYLAND_DISPLAY も設定されていません)"; \
+	else cd $(BUILD) && ./tovlan; fi
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
