@@ -1,0 +1,102 @@
+#include "LineFile.h"
+
+#include "ErrorNumbers.h"
+#include "SafeWrite.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+constexpr QByteArrayView Utf8Bom("\xEF\xBB\xBF");
+
+// Opens path for reading, or answers why not. Only a regular file is opened:
+// a pipe or device could block or never end.
+int openForReading(const QString& path, QFile& file) {
+    if (path.isEmpty())
+        return ErrorNumber::PathFileAccess;
+    const QFileInfo info(path);
+    if (!info.exists())
+        return ErrorNumber::FileNotFound;
+    if (!info.isFile())
+        return ErrorNumber::PathFileAccess;
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ErrorNumber::PathFileAccess;
+    return ErrorNumber::None;
+}
+
+} // namespace
+
+int LineReader::open(const QString& path, int maxLines) {
+    *this = LineReader();
+    QFile file;
+    if (const int failure = openForReading(path, file))
+        return failure;
+    // One byte more than maxLines longest lines can take, so a file that goes
+    // on past them shows as such.
+    const qint64 limit = Utf8Bom.size() + maxLines * (MaxLineBytes + 2) + 1;
+    const QByteArray data = file.read(limit);
+    if (file.error() != QFileDevice::NoError)
+        return ErrorNumber::PathFileAccess;
+    const qsizetype start = data.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
+    const qsizetype end = split(data, start, maxLines);
+    moreLines_ = lines_.size() == maxLines && end < data.size();
+    encoding_ = detectEncoding(QByteArrayView(data).first(end));
+    return ErrorNumber::None;
+}
+
+// Splits data from pos into at most maxLines lines; answers where it stopped.
+qsizetype LineReader::split(QByteArrayView data, qsizetype pos, int maxLines) {
+    while (lines_.size() < maxLines && pos < data.size()) {
+        const QByteArrayView rest = data.sliced(pos);
+        const qsizetype lineEnd = rest.first(qMin(rest.size(), MaxLineBytes + 1)).indexOf('\r');
+        if (lineEnd < 0 && rest.size() > MaxLineBytes) {
+            tooLong_ = true;
+            break;
+        }
+        if (lineEnd < 0) {
+            lines_.append(rest.toByteArray());
+            return data.size();
+        }
+        lines_.append(rest.first(lineEnd).toByteArray());
+        pos += lineEnd + 1;
+        if (pos < data.size() && data[pos] == '\n')
+            ++pos;
+    }
+    return pos;
+}
+
+bool LineReader::atEnd() const {
+    return next_ == lines_.size() && !tooLong_ && !moreLines_;
+}
+
+int LineReader::readLine(QByteArray& line) {
+    if (next_ < lines_.size()) {
+        line = lines_[next_++];
+        return ErrorNumber::None;
+    }
+    return tooLong_ ? ErrorNumber::BadFileFormat : ErrorNumber::InputPastEnd;
+}
+
+LineWriter::LineWriter(TextEncoding encoding) : encoding_(encoding) {
+    if (encoding == TextEncoding::Utf8Bom)
+        bytes_ = Utf8Bom.toByteArray();
+}
+
+void LineWriter::add(const QString& text, TextRole role, const QByteArray& raw) {
+    const std::optional<QByteArray> bytes =
+        decodeText(raw, encoding_) == text ? raw : encodeText(text, encoding_, role);
+    if (!bytes || bytes->contains('\r') || bytes->size() > MaxLineBytes) {
+        writable_ = false;
+        return;
+    }
+    bytes_ += *bytes;
+    bytes_ += "\r\n";
+}
+
+int LineWriter::writeTo(const QString& path) const {
+    if (!writable_)
+        return ErrorNumber::CannotEncode;
+    return writeWholeFile(path, bytes_);
+}
