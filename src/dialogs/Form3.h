@@ -1,0 +1,74 @@
+#pragma once
+
+#include "LauncherDialog.h"
+#include "Settings.h"
+#include "ShortcutList.h"
+#include "Win32Records.h"
+
+class Form1;
+class QGroupBox;
+class QLineEdit;
+
+// "オプション": registers shortcuts at the end of the launcher's current list
+// file, and sets the start-up list and the four quick files.
+class Form3 : public LauncherDialog {
+    Q_OBJECT
+  public:
+    Form3(Platform& platform, Form1& launcher);
+
+    // Opening: list path, centring, settings into the boxes, the list.
+    void Form_Load();
+
+    // Handlers, public so the tests can drive them as the user would.
+    void Command1_Click(); // "登録"
+    void Command2_Click(); // browse into Text2
+    void Command3_Click(); // browse into Text3
+    void Command5_Click(); // browse into Text4
+    void Command7_Click(); // browse into Text5
+    void Command8_Click(); // browse into Text6
+    void Command9_Click(); // browse into Text7
+    void OK_Click();
+    void Command10_Click(); // "Close"
+
+  private:
+    void buildRegistrationFrame();
+    void buildStartupFrame();
+    void buildQuickFileFrame();
+    void buildButtons();
+    void setTabOrderByIndex();
+    void connectControls();
+
+    void LoadSettingsToDialog();
+    void SaveSettingsFromDialog();
+    void takeCornerSavedSince();
+    QString settingsPath();
+    int readList();
+    QString refusalToRegister();
+    void browseInto(QLineEdit* box, const QString& filter);
+
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QLineEdit* Text5 = nullptr;
+    QLineEdit* Text6 = nullptr;
+    QLineEdit* Text7 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QPushButton* Command7 = nullptr;
+    QPushButton* Command8 = nullptr;
+    QPushButton* Command9 = nullptr;
+    QPushButton* OK = nullptr;
+    QPushButton* Command10 = nullptr;
+
+    Form1& launcher_;
+    // The list file registrations go to: the launcher's published list path
+    // when the dialog opened.
+    QString listPath_;
+    // The dialog's copy of that list, read again before every registration.
+    ShortcutList list_;
+    Settings settings_;
+    OPENFILENAME openFileRecord_;
+};

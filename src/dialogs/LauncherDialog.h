@@ -1,0 +1,107 @@
+#pragma once
+
+#include "Appearance.h"
+#include "Platform.h"
+#include "RePlaceOnFrameChange.h"
+#include "Twips.h"
+
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QWidget>
+
+// What the two dialogs beside the launcher share: their window, their
+// placement, their messages and the way they hand the desktop back to the
+// launcher when they close.
+
+struct TwipsRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+inline void placeTwips(QWidget* widget, const TwipsRect& rect) {
+    setGeometryTwips(widget, rect.left, rect.top, rect.width, rect.height);
+}
+
+inline QPushButton* addButton(QWidget* parent, const char* name, const QString& caption,
+                              const TwipsRect& rect) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    placeTwips(button, rect);
+    return button;
+}
+
+// A list or settings file holds one value per line, so a line end pasted
+// into a box would split the value and shift every later one. Each line end
+// becomes a space: the text stays what the user gave, on one line.
+inline QString singleLine(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+namespace DialogText {
+inline const QString AppTitle = QStringLiteral("Tovlan");
+inline const QString WriteError = QStringLiteral("書き込みエラー");
+inline const QString ReadError = QStringLiteral("読み込みエラー");
+inline const QString NoRoom = QStringLiteral("これ以上登録できません");
+inline const QString NotThere = QStringLiteral("そこは違います");
+} // namespace DialogText
+
+// A modeless top-level window with no owner, so the launcher stays usable
+// beside it. It is deleted when it closes, so the next opening starts afresh.
+class LauncherDialog : public QWidget {
+  public:
+    LauncherDialog(Platform& platform, QWidget& launcherWindow, const QString& caption,
+                   const QSize& clientTwips)
+        : platform_(platform), launcherWindow_(launcherWindow),
+          placement_(new RePlaceOnFrameChange(platform, this)) {
+        setAttribute(Qt::WA_DeleteOnClose);
+        setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                       Qt::WindowCloseButtonHint);
+        setWindowTitle(caption);
+        setAccessibleName(caption);
+        setWindowIcon(launcherWindow.windowIcon());
+        setFont(programFont(9));
+        const qreal dpi = logicalDpiX();
+        // The controls stand at fixed places, so the window keeps its size.
+        setFixedSize(twipsToPixels(clientTwips.width(), dpi),
+                     twipsToPixels(clientTwips.height(), dpi));
+    }
+
+  protected:
+    // Centred on the whole screen by the window's outer size; computed again
+    // once the window manager has framed the window.
+    void centreOnScreen() {
+        placement_->place([this] {
+            const QSize screen = platform_.screenSizeTwips();
+            const QSize outer = platform_.outerSizeTwips(this);
+            platform_.moveWindowTwips(this, centred(screen.width(), outer.width()),
+                                      centred(screen.height(), outer.height()));
+        });
+    }
+
+    void showMessage(const QString& text) { platform_.messageBox(text, 0, DialogText::AppTitle); }
+
+    // However the dialog closes, the launcher comes back into view: "OK" and
+    // "閉じる" have just sent it to the tray to reload its list. The close
+    // itself is never refused.
+    void closeEvent(QCloseEvent* event) override {
+        launcherWindow_.show();
+        event->accept();
+    }
+
+    Platform& platform_;
+
+  private:
+    static int centred(int screenTwips, int windowTwips) {
+        return qRound((screenTwips - windowTwips) / 2.0f);
+    }
+
+    QWidget& launcherWindow_;
+    RePlaceOnFrameChange* placement_;
+};
