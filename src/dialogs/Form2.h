@@ -1,0 +1,38 @@
+#pragma once
+
+#include "LauncherDialog.h"
+#include "ShortcutList.h"
+
+class Form1;
+class QComboBox;
+
+// "消去": removes one picked shortcut from the launcher's current list file.
+class Form2 : public LauncherDialog {
+    Q_OBJECT
+  public:
+    Form2(Platform& platform, Form1& launcher);
+
+    // Centres the dialog and shows the list file the launcher publishes now.
+    // Runs at the opening and again after every deletion.
+    void Form_Load();
+
+    // Handlers, public so the tests can drive them as the user would.
+    void Combo1_Click(int listIndex);
+    void Command1_Click(); // "消去"
+    void Command2_Click(); // "閉じる"
+
+  private:
+    void buildControls();
+    bool pickedEntryStillThere(ShortcutList& onDisk) const;
+
+    QComboBox* Combo1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+
+    Form1& launcher_;
+    QString listPath_;
+    ShortcutList list_;
+    // The slot of the entry picked in the list shown now; 0 for none. Every
+    // load clears it, so a deletion never acts on a pick from an older list.
+    int pickedSlot_ = 0;
+};
