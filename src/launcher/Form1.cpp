@@ -38,6 +38,14 @@ Form1::~Form1() {
     delete form2_;
 }
 
+Form3* Form1::optionsDialog() const {
+    return form3_;
+}
+
+Form2* Form1::deleteDialog() const {
+    return form2_;
+}
+
 void Form1::buildControls() {
     const qreal dpi = logicalDpiX();
     setFixedSize(twipsToPixels(3630, dpi), twipsToPixels(270, dpi));
@@ -110,7 +118,15 @@ void Form1::LoadSettings() {
 }
 
 bool Form1::SaveSettings() {
-    if (WriteSettingsFile(settingsFilePath(platform_.appPath()), settings_) == ErrorNumber::None)
+    // Take in what the options dialog saved since start-up, so a corner
+    // change does not undo it; the launcher's own record keeps the values
+    // its menu was built from.
+    const QString path = settingsFilePath(platform_.appPath());
+    Settings onDisk;
+    if (ReadSettingsFile(path, onDisk) != ErrorNumber::None)
+        onDisk = settings_;
+    onDisk.cornerText = settings_.cornerText;
+    if (WriteSettingsFile(path, onDisk) == ErrorNumber::None)
         return true;
     platform_.messageBox(QStringLiteral("書き込みエラー"), 0, QStringLiteral("Tovlan"));
     return false;

@@ -54,8 +54,8 @@ class Form1 : public QWidget {
     const LauncherMenus& menus() const { return menus_; }
     QComboBox* combo() const { return Combo1; }
     QPushButton* runButton() const { return Command1; }
-    Form3* optionsDialog() const { return form3_; }
-    Form2* deleteDialog() const { return form2_; }
+    Form3* optionsDialog() const;
+    Form2* deleteDialog() const;
     Platform& platform() const { return platform_; }
 
   protected:

@@ -5,7 +5,6 @@
 #include "Platform.h"
 #include "TrayCallbackEvent.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -128,23 +127,24 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         if (watched == Combo1->lineEdit() &&
             (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
             return true;
-        // The key still reaches the control (it deletes text in the edit
-        // field). The combo box passes keys on to its edit field, so only
-        // the widget that has the focus acts on it.
-        if (key->key() == Qt::Key_Delete && watched == QApplication::focusWidget())
+        // In the edit field the key still deletes text. The button has no
+        // use for it; swallow it there, or it would reach the window too.
+        if (key->key() == Qt::Key_Delete) {
             hyouzi_Click();
+            return watched == Command1;
+        }
     } else if (event->type() == QEvent::MouseButtonRelease && watched == Command1) {
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+        // Handled here, so the release does not reach the window as well.
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
             showPopupMenu();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void Form1::keyPressEvent(QKeyEvent* event) {
-    // A Delete that a control let through has been handled by the filter.
-    const QWidget* focus = QApplication::focusWidget();
-    const bool fromControl = focus && focus != this && isAncestorOf(focus);
-    if (event->key() == Qt::Key_Delete && !fromControl)
+    if (event->key() == Qt::Key_Delete)
         hyouzi_Click();
     QWidget::keyPressEvent(event);
 }

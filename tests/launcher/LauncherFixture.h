@@ -1,0 +1,26 @@
+#pragma once
+
+#include "FakePlatform.h"
+#include "Form1.h"
+#include "TestFiles.h"
+
+#include <QStringList>
+#include <memory>
+
+// A launcher on the fake platform, started in a fresh temporary folder that
+// is both the program's folder and the current directory.
+struct LauncherFixture {
+    ScopedTempCwd cwd;
+    FakePlatform platform;
+    std::unique_ptr<Form1> launcher;
+
+    LauncherFixture() { platform.programFolder = cwd.path(); }
+
+    // Writes 設定.ini: start-up list, quick files 1..4, corner line.
+    void writeSettings(const QString& startupList, const QStringList& quickFiles = {},
+                       const QString& corner = QString());
+    void writeList(const QString& name, const QStringList& namesAndPaths);
+    Form1& start();
+    QStringList comboItems() const;
+    QByteArray settingsBytes() const;
+};

@@ -1,0 +1,228 @@
+// The launcher's commands: running a shortcut and the popup menu's list,
+// corner and quit commands.
+#include "ErrorNumbers.h"
+#include "LauncherFixture.h"
+#include "SafeWrite.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void runNeedsAPickedShownEntry();
+    void runLaunchesPickedSlotAcrossReloads();
+    void runReportsTargetThatCannotOpen();
+    void rightButtonReleaseOpensPopup();
+    void newListAppendsExtension_data();
+    void newListAppendsExtension();
+    void openListKeepsShownListOnCancel();
+    void openListRecordRemembersLastChoice();
+    void quickFileSwitchesList();
+    void cornerMovesTicksAndSaves();
+    void cornerSaveFailureIsReportedAfterMove();
+    void quitEndsWithoutSaving();
+};
+
+namespace {
+const QStringList ThreeEntries{"一", "/bin/one", "二", "/bin/two", "三", "/bin/three"};
+}
+
+void CommandsTest::runNeedsAPickedShownEntry() {
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeSettings("l.xxa");
+    Form1& w = f.start();
+    w.combo()->setEditText("三"); // typing is no pick
+    w.Command1_Click();
+    QCOMPARE(f.platform.messageTexts(), QStringList({"そこは違います"}));
+    QCOMPARE(f.platform.messages[0].title, QString("Tovlan"));
+    QVERIFY(f.platform.launches.isEmpty());
+}
+
+void CommandsTest::runLaunchesPickedSlotAcrossReloads() {
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeList("short.xxa", {"A", "/bin/a", "B", "/bin/b"});
+    f.writeList("one.xxa", {"X", "/bin/x"});
+    f.writeSettings("l.xxa", {"short.xxa", "one.xxa"});
+    Form1& w = f.start();
+    w.Combo1_Click(2);
+    w.Command1_Click();
+    QCOMPARE(f.platform.launches.size(), 1);
+    QCOMPARE(f.platform.launches[0].operation, QString("open"));
+    QCOMPARE(f.platform.launches[0].file, QString("/bin/three"));
+
+    // The pick survives a reload; a list too short for it shows no such
+    // entry, so nothing of the old list is launched.
+    w.Combo1_Click(1);
+    w.quickFile_Click(1);
+    w.Command1_Click();
+    QCOMPARE(f.platform.launches.last().file, QString("/bin/b"));
+    w.quickFile_Click(2);
+    w.Command1_Click();
+    QCOMPARE(f.platform.launches.size(), 2);
+    QCOMPARE(f.platform.messageTexts(), QStringList({"そこは違います"}));
+}
+
+void CommandsTest::runReportsTargetThatCannotOpen() {
+    LauncherFixture f;
+    f.writeList("l.xxa", {"無い", "/no/such file 表.txt"});
+    f.writeSettings("l.xxa");
+    Form1& w = f.start();
+    f.platform.shellResult = 2;
+    w.Combo1_Click(0);
+    w.Command1_Click();
+    QCOMPARE(f.platform.launches[0].file, QString("/no/such file 表.txt"));
+    QCOMPARE(f.platform.messageTexts(), QStringList({"ファイルが存在しません"}));
+}
+
+void CommandsTest::rightButtonReleaseOpensPopup() {
+    LauncherFixture f;
+    Form1& w = f.start();
+    QTest::mouseRelease(w.runButton(), Qt::LeftButton);
+    QTest::mouseRelease(w.runButton(), Qt::MiddleButton);
+    QTest::mouseRelease(&w, Qt::LeftButton, {}, QPoint(w.width() - 1, w.height() - 1));
+    QVERIFY(f.platform.popups.isEmpty());
+    QTest::mouseRelease(w.runButton(), Qt::RightButton);
+    QTest::mouseRelease(&w, Qt::RightButton, {}, QPoint(w.width() - 1, w.height() - 1));
+    QCOMPARE(f.platform.popups, QList<QMenu*>({w.menus().op1, w.menus().op1}));
+    QCOMPARE(f.platform.popupFlags, QList<int>({0, 0}));
+}
+
+void CommandsTest::newListAppendsExtension_data() {
+    QTest::addColumn<std::optional<QString>>("answer");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("new name") << std::optional<QString>("memo") << "memo.xxa" << QStringList();
+    QTest::newRow("name with extension")
+        << std::optional<QString>("memo.xxa") << "memo.xxa.xxa" << QStringList();
+    QTest::newRow("cancelled") << std::optional<QString>() << ".xxa" << QStringList();
+    QTest::newRow("existing list")
+        << std::optional<QString>("有る") << "有る.xxa" << QStringList({"既存"});
+}
+
+void CommandsTest::newListAppendsExtension() {
+    QFETCH(std::optional<QString>, answer);
+    QFETCH(QString, path);
+    QFETCH(QStringList, shown);
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeList("有る.xxa", {"既存", "/bin/x"});
+    f.writeSettings("l.xxa");
+    Form1& w = f.start();
+    if (answer)
+        f.platform.inputAnswers.push_back(*answer);
+    w.new_Click();
+    QCOMPARE(f.platform.inputPrompts, QStringList({"ファイル名を記入してください。"}));
+    QCOMPARE(w.currentListPath(), path);
+    QCOMPARE(w.command1Tag(), path);
+    QCOMPARE(f.comboItems(), shown);
+    QCOMPARE(QFile::exists(f.cwd.file(path)), !shown.isEmpty());
+}
+
+void CommandsTest::openListKeepsShownListOnCancel() {
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeSettings("l.xxa");
+    Form1& w = f.start();
+    w.sk13_Click(); // no answer queued: cancel
+    QCOMPARE(f.platform.openDialogs[0].lpstrTitle, QString("ファイルを開く"));
+    QCOMPARE(f.platform.openDialogs[0].Flags, quint32(OFN_FILEMUSTEXIST));
+    QCOMPARE(w.currentListPath(), QString());
+    QCOMPARE(w.command1Tag(), QString("l.xxa"));
+    QCOMPARE(f.comboItems(), QStringList({"一", "二", "三"}));
+}
+
+void CommandsTest::openListRecordRemembersLastChoice() {
+    LauncherFixture f;
+    QDir(f.cwd.path()).mkdir("sub");
+    f.writeList("sub/他.xxa", {"他", "/bin/other"});
+    Form1& w = f.start();
+    const QString chosen = f.cwd.file("sub/他.xxa");
+    f.platform.openFileAnswers.push_back(chosen);
+    w.sk13_Click();
+    QCOMPARE(w.currentListPath(), chosen);
+    QCOMPARE(w.command1Tag(), chosen);
+    QCOMPARE(f.comboItems(), QStringList({"他"}));
+    // The next dialog opens with the chosen path as initial folder and the
+    // file's title in its name field.
+    w.sk13_Click();
+    const OPENFILENAME& second = f.platform.openDialogs[1];
+    QCOMPARE(second.lpstrInitialDir.section(QChar(0), 0, 0), chosen);
+    QCOMPARE(second.lpstrFile.section(QChar(0), 0, 0), QString("他.xxa"));
+}
+
+void CommandsTest::quickFileSwitchesList() {
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeList("q.xxa", {"速", "/bin/q"});
+    f.writeSettings("l.xxa", {"", "q.xxa"});
+    Form1& w = f.start();
+    w.quickFile_Click(2);
+    QCOMPARE(f.comboItems(), QStringList({"速"}));
+    QCOMPARE(w.command1Tag(), QString("q.xxa"));
+    // An empty quick file follows the empty-path rule.
+    w.quickFile_Click(1);
+    QCOMPARE(f.comboItems(), QStringList());
+    QCOMPARE(w.currentListPath(), QString("Cat.xxa"));
+    QCOMPARE(w.command1Tag(), QString("Cat.xxa"));
+}
+
+void CommandsTest::cornerMovesTicksAndSaves() {
+    LauncherFixture f;
+    f.writeSettings("l.xxa", {"q1.xxa", "q2.xxa"}, " 4 ");
+    Form1& w = f.start();
+    w.corner_Click(2);
+    QCOMPARE(f.platform.lastMoveTwips,
+             QPoint(0, f.platform.screen.height() - f.platform.outerSizeTwips(&w).height()));
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(w.menus().corners[i]->isChecked(), i == 1);
+    QStringList lines;
+    for (int i = 0; i < 4; ++i)
+        lines << "l.xxa" << QStringList({"q1.xxa", "q2.xxa", "", ""})[i] << " 2 ";
+    QCOMPARE(f.settingsBytes(), listBytes(lines));
+    // The same corner again still rewrites the file.
+    QFile::remove(f.cwd.file("設定.ini"));
+    w.corner_Click(2);
+    QCOMPARE(f.settingsBytes(), listBytes(lines));
+    QVERIFY(f.platform.messages.isEmpty());
+
+    // What the options dialog saved meanwhile survives a corner change.
+    f.writeSettings("新.xxa", {"n1.xxa"}, " 2 ");
+    w.corner_Click(3);
+    lines.clear();
+    for (int i = 0; i < 4; ++i)
+        lines << "新.xxa" << QStringList({"n1.xxa", "", "", ""})[i] << " 3 ";
+    QCOMPARE(f.settingsBytes(), listBytes(lines));
+    QCOMPARE(w.settings().startupListPath, QString("l.xxa"));
+}
+
+void CommandsTest::cornerSaveFailureIsReportedAfterMove() {
+    LauncherFixture f;
+    f.writeSettings("l.xxa", {}, " 4 ");
+    const QByteArray before = f.settingsBytes();
+    Form1& w = f.start();
+    setWriteFaultForTesting(WriteFault::InMiddle);
+    w.corner_Click(1);
+    setWriteFaultForTesting(WriteFault::None);
+    QCOMPARE(f.platform.lastMoveTwips, QPoint(0, 0));
+    QVERIFY(w.menus().corners[0]->isChecked());
+    QCOMPARE(f.platform.messageTexts(), QStringList({"書き込みエラー"}));
+    QCOMPARE(f.settingsBytes(), before);
+}
+
+void CommandsTest::quitEndsWithoutSaving() {
+    LauncherFixture f;
+    Form1& w = f.start();
+    w.sk4_Click();
+    QVERIFY(f.platform.ended);
+    QVERIFY(f.platform.trayCalls.isEmpty());
+    QVERIFY(!QFile::exists(f.cwd.file("設定.ini")));
+}
+
+QTEST_MAIN(CommandsTest)
+#include "tst_commands.moc"
