@@ -23,6 +23,10 @@ const QString ListFilter = QStringLiteral("ショートカット|*.xxa");
 Form1::Form1(Platform& platform, QWidget* parent)
     : QWidget(parent), platform_(platform), placement_(new RePlaceOnFrameChange(platform, this)) {
     setObjectName(QStringLiteral("Form1"));
+    // A fixed-size window: no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Tovlan"));
     setAccessibleName(QStringLiteral("Tovlan"));
     setWindowIcon(programIcon());
