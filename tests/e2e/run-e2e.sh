@@ -112,8 +112,12 @@ export QT_QPA_PLATFORM=xcb QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 export TOVLAN_PROGRAM=$program TOVLAN_E2E_SCRATCH=$scratch
 
 # The Debian interpreter, not whichever python3 is first on PATH: only it has pyatspi.
-status=0
+# In the background, because bash runs the TERM trap only once a foreground
+# command has ended, but at once while it waits.
 timeout --kill-after=5 "$limit" \
-    /usr/bin/python3 -W ignore::DeprecationWarning -m unittest -v "$module" "$@" || status=$?
+    /usr/bin/python3 -W ignore::DeprecationWarning -m unittest -v "$module" "$@" &
+pids+=($!)
+status=0
+wait $! || status=$?
 [ "$status" -eq 124 ] && echo "e2e: $module ran longer than $limit s" >&2
 exit "$status"
