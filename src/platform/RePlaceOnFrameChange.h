@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QSize>
+#include <QWindow>
 #include <functional>
 
 class Platform;
@@ -23,7 +25,10 @@ class RePlaceOnFrameChange : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void watchNativeWindow();
+
     Platform& platform_;
+    QPointer<QWindow> watchedNative_;
     QWidget* window_;
     std::function<void()> placement_;
     QSize placedOuterSize_;
