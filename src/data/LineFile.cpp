@@ -36,7 +36,10 @@ int LineReader::open(const QString& path, int maxLines) {
     // One byte more than maxLines longest lines can take, so a file that goes
     // on past them shows as such.
     const qint64 limit = Utf8Bom.size() + maxLines * (MaxLineBytes + 2) + 1;
-    const QByteArray data = file.read(limit);
+    // A buffer of the limit for a file of a few bytes would cost a large
+    // allocation on every read; a size of 0 may also mean "unknown".
+    const qint64 size = file.size();
+    const QByteArray data = file.read(size > 0 ? qMin(limit, size + 1) : limit);
     if (file.error() != QFileDevice::NoError)
         return ErrorNumber::PathFileAccess;
     const qsizetype start = data.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
