@@ -101,5 +101,11 @@ void LineWriter::add(const QString& text, TextRole role, const QByteArray& raw) 
 int LineWriter::writeTo(const QString& path) const {
     if (!writable_)
         return ErrorNumber::CannotEncode;
+    // Code page 932 bytes can happen to be valid UTF-8 (half-width katakana
+    // such as "ﾃｽ" beside ASCII, or what is left once an edit removed the
+    // other Japanese text); the reader would then take the whole file as
+    // UTF-8 and every value would read back as other characters.
+    if (encoding_ == TextEncoding::Cp932 && detectEncoding(bytes_) != TextEncoding::Cp932)
+        return ErrorNumber::CannotEncode;
     return writeWholeFile(path, bytes_);
 }
