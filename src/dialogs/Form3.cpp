@@ -151,10 +151,12 @@ void Form3::LoadSettingsToDialog() {
     Text7->setText(settings_.quickFiles[3]);
 }
 
-void Form3::SaveSettingsFromDialog() {
+bool Form3::SaveSettingsFromDialog() {
     takeCornerSavedSince();
-    if (WriteSettingsFile(settingsPath(), settings_) != ErrorNumber::None)
-        showMessage(DialogText::WriteError);
+    if (WriteSettingsFile(settingsPath(), settings_) == ErrorNumber::None)
+        return true;
+    showMessage(DialogText::WriteError);
+    return false;
 }
 
 // The dialog has no box for the corner; the launcher may have moved to
@@ -242,7 +244,10 @@ void Form3::OK_Click() {
     settings_.startupListPath = singleLine(Text3->text());
     settings_.quickFiles = {singleLine(Text4->text()), singleLine(Text5->text()),
                             singleLine(Text6->text()), singleLine(Text7->text())};
-    SaveSettingsFromDialog();
+    // A failed save keeps the dialog open with what the user typed, for
+    // another try; closing would throw it away.
+    if (!SaveSettingsFromDialog())
+        return;
     // The launcher refuses the close, goes to the tray and reloads its list;
     // this dialog's own closing then brings it back into view.
     launcher_.close();

@@ -39,7 +39,7 @@ class Form3 : public LauncherDialog {
     void connectControls();
 
     void LoadSettingsToDialog();
-    void SaveSettingsFromDialog();
+    bool SaveSettingsFromDialog();
     void takeCornerSavedSince();
     QString settingsPath();
     int readList();
