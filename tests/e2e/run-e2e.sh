@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one end-to-end test module against the real program inside a private
-# desktop: Xvfb, a session D-Bus with the accessibility bus, openbox and a
-# trayer system tray. Everything started here is torn down on every way out.
+# desktop (desktop.sh: Xvfb, a session D-Bus with the accessibility bus,
+# openbox and a trayer system tray), torn down on every way out.
 #
 # Usage: run-e2e.sh <path to tovlan> <test module, e.g. test_startup> [unittest args]
 # By hand, from the build folder:  ctest -R e2e_startup --output-on-failure
@@ -18,106 +18,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 cd "$here"
 limit=${TOVLAN_E2E_TIMEOUT:-100}
 
-missing=()
-for tool in Xvfb dbus-daemon dbus-send /usr/libexec/at-spi-bus-launcher openbox trayer \
-    xdotool xprop xwininfo xmessage; do
-    command -v "$tool" >/dev/null || missing+=("$tool")
-done
-/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || missing+=("pyatspi for /usr/bin/python3")
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "e2e: missing ${missing[*]}; 'make deps' installs the packages in packages.txt" >&2
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || {
+    echo "e2e: missing pyatspi for /usr/bin/python3; 'make deps' installs the packages in packages.txt" >&2
     exit 1
-fi
-
-scratch=$(mktemp -d "${TMPDIR:-/tmp}/tovlan-e2e.XXXXXX")
-chmod 700 "$scratch"
-pids=()
-
-# shellcheck disable=SC2317  # runs from the EXIT trap
-stop_all() {
-    local pid
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-        kill "${pids[i]}" 2>/dev/null || true
-    done
-    for pid in "${pids[@]}"; do
-        for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-        kill -KILL "$pid" 2>/dev/null || true
-    done
-    if [ "${TOVLAN_E2E_KEEP:-}" = 1 ]; then
-        echo "e2e: scratch kept in $scratch" >&2
-    else
-        rm -rf "$scratch"
-    fi
 }
-trap stop_all EXIT
-trap 'exit 143' TERM INT HUP
-
-# Polls a command every 50 ms until it succeeds or $2 seconds pass.
-wait_for() {
-    local what=$1 seconds=$2
-    shift 2
-    local tries=$((seconds * 20))
-    until "$@" >/dev/null 2>&1; do
-        tries=$((tries - 1))
-        if [ "$tries" -le 0 ]; then
-            echo "e2e: $what did not come up; its log:" >&2
-            cat "$scratch/$what.log" >&2 2>/dev/null || true
-            exit 1
-        fi
-        sleep 0.05
-    done
-}
-
-# Keep the desktop's helpers away from the user's own configuration and bus.
-export HOME=$scratch/home XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache
-export XDG_DATA_HOME=$scratch/data XDG_RUNTIME_DIR=$scratch/runtime
-mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS WAYLAND_DISPLAY SESSION_MANAGER PYTHONHOME
-export PYTHONDONTWRITEBYTECODE=1 PYTHONPATH=$here
-
-# Xvfb picks a free display itself and reports it, so parallel runs never clash.
-exec {displayfd}>"$scratch/display"
-Xvfb -displayfd "$displayfd" -screen 0 1280x800x24 -nolisten tcp -noreset \
-    >"$scratch/Xvfb.log" 2>&1 &
-pids+=($!)
-exec {displayfd}>&-
-wait_for Xvfb 10 grep -q . "$scratch/display"
-DISPLAY=:$(head -n1 "$scratch/display")
-export DISPLAY
-wait_for Xvfb 10 xwininfo -root
-
-dbus-daemon --session --nofork --nosyslog --address="unix:path=$XDG_RUNTIME_DIR/bus" \
-    >"$scratch/dbus.log" 2>&1 &
-pids+=($!)
-export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
-wait_for dbus 10 dbus-send --session --dest=org.freedesktop.DBus --print-reply \
-    /org/freedesktop/DBus org.freedesktop.DBus.GetId
-
-/usr/libexec/at-spi-bus-launcher --launch-immediately >"$scratch/at-spi.log" 2>&1 &
-pids+=($!)
-wait_for at-spi 10 dbus-send --session --dest=org.a11y.Bus --print-reply \
-    /org/a11y/bus org.a11y.Bus.GetAddress
-
-openbox --sm-disable >"$scratch/openbox.log" 2>&1 &
-pids+=($!)
-wait_for openbox 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
-
-trayer --edge top --align right --widthtype request --height 24 --transparent false \
-    --SetDockType true --expand false >"$scratch/trayer.log" 2>&1 &
-pids+=($!)
-wait_for trayer 10 /usr/bin/python3 -c 'import sys, xdesktop; sys.exit(not xdesktop.tray_manager())'
 
 export QT_QPA_PLATFORM=xcb QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-export TOVLAN_PROGRAM=$program TOVLAN_E2E_SCRATCH=$scratch
+export TOVLAN_PROGRAM=$program
 
 # The Debian interpreter, not whichever python3 is first on PATH: only it has pyatspi.
-# In the background, because bash runs the TERM trap only once a foreground
-# command has ended, but at once while it waits.
-timeout --kill-after=5 "$limit" \
-    /usr/bin/python3 -W ignore::DeprecationWarning -m unittest -v "$module" "$@" &
-pids+=($!)
-status=0
-wait $! || status=$?
-[ "$status" -eq 124 ] && echo "e2e: $module ran longer than $limit s" >&2
-exit "$status"
+exec "$here/desktop.sh" --timeout "$limit" --name "$module" -- \
+    /usr/bin/python3 -W ignore::DeprecationWarning -m unittest -v "$module" "$@"
