@@ -1,0 +1,134 @@
+// A list file that another process rewrites again and again, killed with
+// SIGKILL at random moments, is always one whole version: never a mix of two,
+// never cut short. The same program, started with --rewrite-forever, is that
+// other process.
+//
+// A kill can leave behind the temporary file of a replacement that had not
+// been renamed over the list yet ("list.xxa.XXXXXX"). It is garbage that
+// nothing reads; the test counts such files and checks that a kill leaves at
+// most one. A power cut is another matter, which a kill cannot show.
+#include "ErrorNumbers.h"
+#include "ShortcutList.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QThread>
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace {
+
+const char RewriteFlag[] = "--rewrite-forever";
+constexpr int Kills = 100;
+// Whole versions differ in size and text, so a cut one matches none of them.
+constexpr std::array<int, 5> EntryCounts = {1, 7, 30, 64, 99};
+
+ShortcutList version(int v) {
+    ShortcutList list;
+    list.count = EntryCounts[v];
+    for (int slot = 1; slot <= list.count; ++slot) {
+        list.entries[slot].name = QString("版%1の%2番").arg(v).arg(slot);
+        list.entries[slot].path =
+            QString("/opt/版%1/%2").arg(v).arg(QString(100, QChar(u'a' + slot % 26)));
+    }
+    return list;
+}
+
+// The bytes of a version, made without the writer under test.
+QByteArray versionBytes(int v) {
+    const ShortcutList list = version(v);
+    QStringList values;
+    for (int slot = 1; slot <= list.count; ++slot)
+        values << list.entries[slot].name << list.entries[slot].path;
+    return listBytes(values);
+}
+
+// The child: writes the versions in turn until it is killed; says so on
+// stdout once the first write is done.
+int rewriteForever(const QString& path) {
+    std::array<ShortcutList, EntryCounts.size()> versions;
+    for (int v = 0; v < int(versions.size()); ++v)
+        versions[v] = version(v);
+    for (int i = 0;; ++i) {
+        const ShortcutList& list = versions[i % versions.size()];
+        if (WriteShortcutList(path, list, list.count) != ErrorNumber::None)
+            return 1;
+        if (i == 0) {
+            std::puts("writing");
+            std::fflush(stdout);
+        }
+    }
+}
+
+QStringList leftovers(const QString& folder) {
+    return QDir(folder).entryList({"list.xxa.*"}, QDir::Files | QDir::Hidden);
+}
+
+} // namespace
+
+class CrashSafetyTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void killedRewriteLeavesAWholeVersion();
+};
+
+void CrashSafetyTest::killedRewriteLeavesAWholeVersion() {
+    ScopedTempCwd cwd;
+    const QString list = cwd.file("list.xxa");
+    QList<QByteArray> whole;
+    for (int v = 0; v < int(EntryCounts.size()); ++v)
+        whole << versionBytes(v);
+    writeBytes(list, whole.last());
+
+    const quint32 seed = QRandomGenerator::global()->generate();
+    QRandomGenerator random(seed);
+    QList<int> timesSeen(whole.size(), 0);
+    int leftoverCount = 0;
+    for (int kill = 1; kill <= Kills; ++kill) {
+        QProcess writer;
+        writer.start(QCoreApplication::applicationFilePath(), {RewriteFlag, list});
+        QVERIFY2(writer.waitForReadyRead(10000), "the rewriting process did not start");
+        QThread::usleep(random.bounded(20000));
+        writer.kill();
+        QVERIFY(writer.waitForFinished(10000));
+        QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
+
+        const qsizetype found = whole.indexOf(readBytes(list));
+        QVERIFY2(found >= 0, qPrintable(QString("kill %1 (seed %2) left %3 bytes of no version")
+                                            .arg(kill)
+                                            .arg(seed)
+                                            .arg(readBytes(list).size())));
+        ++timesSeen[found];
+        ShortcutList read;
+        QCOMPARE(ReadShortcutList(list, read), ErrorNumber::None);
+        QCOMPARE(read.count, EntryCounts[found]);
+
+        const QStringList left = leftovers(cwd.path());
+        QVERIFY2(left.size() <= 1, qPrintable(left.join(' ')));
+        leftoverCount += left.size();
+        for (const QString& name : left)
+            QFile::remove(cwd.file(name));
+    }
+    QStringList found;
+    for (int times : timesSeen)
+        found << QString::number(times);
+    qInfo("%d kills (seed %u): each version found %s times; %d temporary files left", Kills, seed,
+          qPrintable(found.join('/')), leftoverCount);
+    // The kills landed at different moments of the rewriting.
+    QVERIFY(std::count(timesSeen.begin(), timesSeen.end(), 0) < int(whole.size()) - 1);
+}
+
+int main(int argc, char** argv) {
+    if (argc == 3 && qstrcmp(argv[1], RewriteFlag) == 0)
+        return rewriteForever(QFile::decodeName(argv[2]));
+    QCoreApplication app(argc, argv);
+    CrashSafetyTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_crashsafety.moc"
