@@ -123,7 +123,7 @@ void SoakTest::registerAndDeleteInTurn() {
 #if defined(__SANITIZE_ADDRESS__)
     // The sanitizer holds freed memory back to catch late uses, so the size
     // says nothing here; its leak check at exit covers this run instead.
-    QSKIP("resident size is not comparable under AddressSanitizer");
+    qInfo("resident size not compared: AddressSanitizer holds freed memory back");
 #else
     QVERIFY2(endBytes - warmBytes < AllowedGrowthBytes,
              qPrintable(QString("grew by %1 KiB").arg((endBytes - warmBytes) / 1024)));
