@@ -1,6 +1,12 @@
 # The two set-up commands: `make run` and `make test`.
 BUILD ?= build
 JOBS  ?= $(shell nproc)
+# The sanitizer and fuzzing builds live in folders of their own.
+ASAN_BUILD   ?= build-asan
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 300
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp
 
 .PHONY: all deps build run test unit e2e clean
 
@@ -23,6 +29,7 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory asan fuzz-smoke
 
 unit: build
 	cd $(BUILD) && ctest --output-on-failure -L unit -j $(JOBS)
@@ -32,3 +39,29 @@ e2e: build
 
 clean:
 	rm -rf $(BUILD)
+
+.PHONY: asan fuzz-build fuzz-smoke fuzz
+
+# The unit tests again, built with AddressSanitizer, UndefinedBehaviorSanitizer
+# and LeakSanitizer; any report fails them. The end-to-end tests drive the
+# normal build only.
+$(ASAN_BUILD)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+
+asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -L unit -j $(JOBS)
+
+# libFuzzer targets for the list and settings readers (clang, its own folder).
+fuzz-build: deps
+	cmake -S tests/fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+# About 30 s of each fuzz target, as part of `make test`.
+fuzz-smoke: fuzz-build
+	@scripts/fuzz.sh $(FUZZ_BUILD) 30
+
+# A longer run: make fuzz FUZZ_SECONDS=3600
+fuzz: fuzz-build
+	@scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
