@@ -130,11 +130,12 @@ bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
     return tray_->isVisible();
 }
 
+// Posted, not sent: the icon's own mouse handler is still running, and the
+// window's answer may take the icon away ("戻す", "閉じる", a double-click),
+// which deletes the widget under that handler.
 void QtPlatform::deliverTrayNotification(HWND window, quint32 message, qintptr code) {
-    if (QWidget* target = QWidget::find(window)) {
-        TrayCallbackEvent event(message, code);
-        QCoreApplication::sendEvent(target, &event);
-    }
+    if (QWidget* target = QWidget::find(window))
+        QCoreApplication::postEvent(target, new TrayCallbackEvent(message, code));
 }
 
 void QtPlatform::setTopmost(QWidget* window) {
