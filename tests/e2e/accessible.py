@@ -5,7 +5,7 @@ from typing import NamedTuple
 import pyatspi
 from gi.repository import Atspi, GLib
 
-from xdesktop import click_at
+from xdesktop import click_at, wait_until
 
 
 class MenuItem(NamedTuple):
@@ -106,10 +106,42 @@ def click(accessible, button=1):
     click_at(*centre(accessible), button=button)
 
 
+def child_named(accessible, name):
+    found = next((child for child in accessible if child is not None and child.name == name), None)
+    if found is None:
+        raise AssertionError(f"no item {name!r} among {[c.name for c in accessible if c]}")
+    return found
+
+
+def _drop_down_list(combo):
+    return next((child for child in combo
+                 if child is not None and child.getRole() == pyatspi.ROLE_LIST), None)
+
+
 def combo_items(combo):
     """The item texts of a combo box's drop-down list, in list order."""
-    lists = [child for child in combo if child is not None and child.getRole() == pyatspi.ROLE_LIST]
-    return [item.name for item in lists[0]] if lists else []
+    drop_down = _drop_down_list(combo)
+    return [item.name for item in drop_down] if drop_down else []
+
+
+def pick_combo_item(combo, name, timeout=5.0):
+    """Picks the name as a user does: a click on the combo box's arrow opens its list,
+    a click on the name picks it. Returns once the list has closed again, so that the
+    next click goes to the window below rather than to the closing list."""
+    extents = combo.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    click_at(extents.x + extents.width - 6, extents.y + extents.height // 2)
+    drop_down = wait_until(lambda: has_state(_drop_down_list(combo), pyatspi.STATE_SHOWING)
+                           and _drop_down_list(combo), timeout, "the combo box's list")
+    click(child_named(drop_down, name))
+    wait_until(lambda: not has_state(combo, pyatspi.STATE_EXPANDED), timeout,
+               "the combo box's list to close")
+
+
+def set_text(text_box, text):
+    """Puts the text into a text box whole, as an input method commits Japanese text,
+    rather than key by key."""
+    if not text_box.queryEditableText().setTextContents(text):
+        raise AssertionError(f"the text box {text_box.name!r} refused the text")
 
 
 def combo_text(combo):
@@ -120,8 +152,7 @@ def combo_text(combo):
 
 def submenu_of(menu, name):
     """The submenu under the item of that name, readable also while it is closed."""
-    item = next(child for child in menu if child is not None and child.name == name)
-    return item.getChildAtIndex(0)
+    return child_named(menu, name).getChildAtIndex(0)
 
 
 def menu_items(menu):

@@ -8,9 +8,9 @@ import unittest
 import pyatspi
 
 from accessible import combo_items, combo_text
-from tovlan_e2e import LauncherTestCase, write_list, write_settings
+from tovlan_e2e import CORNERS, LauncherTestCase, gaps_to_corner, write_list, write_settings
 from xdesktop import (activate_window, active_window, managed_windows, net_wm_state,
-                      outer_geometry, run_quietly, screen_size, wait_until)
+                      outer_geometry, run_quietly, wait_until)
 
 # Display names as a Windows user types them: ① and ～ exist only in code page 932,
 # not in plain Shift-JIS, and ﾒﾓ is one-byte katakana.
@@ -21,10 +21,6 @@ ENTRIES = [
     ("Calc, with comma", "calc.exe"),
 ]
 
-# corner code: menu caption, whether the window hugs the left edge, the top edge
-CORNERS = {1: ("左上", True, True), 2: ("左下", True, False),
-           3: ("右上", False, True), 4: ("右下", False, False)}
-
 
 class StartupTest(LauncherTestCase):
     def start_with(self, corner, entries=(), folder=None):
@@ -34,19 +30,11 @@ class StartupTest(LauncherTestCase):
         write_settings(folder, startup_list=list_path, corner=corner)
         return self.start_launcher(folder)
 
-    def gaps_to_corner(self, window, corner):
-        """Pixels between the window's outer frame and the corner's two screen edges."""
-        _, left, top = CORNERS[corner]
-        width, height = screen_size()
-        frame = outer_geometry(window)
-        return (frame.x if left else width - frame.right,
-                frame.y if top else height - frame.bottom)
-
     def test_window_moves_into_the_configured_corner(self):
         for corner, (caption, _, _) in CORNERS.items():
             folder = self.new_folder()
             with self.subTest(corner=caption), self.start_with(corner, folder=folder) as launcher:
-                self.assertEventually(lambda: self.gaps_to_corner(launcher.window, corner), (0, 0),
+                self.assertEventually(lambda: gaps_to_corner(launcher.window, corner), (0, 0),
                                       "pixels between the outer frame and the screen edges")
                 button = launcher.find(pyatspi.ROLE_PUSH_BUTTON, "実行")
                 ticked = [item.name for item in launcher.read_popup_menu(button, "設定", "位置")

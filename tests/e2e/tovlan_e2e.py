@@ -12,32 +12,67 @@ import unittest
 
 import pyatspi
 
-from accessible import POPUP_MENUS, accessible_application, click, find_all, menu_items, submenu_of
-from xdesktop import TimedOut, is_viewable, managed_windows_of, run, wait_until
+from accessible import (POPUP_MENUS, accessible_application, child_named, click, find_all,
+                        menu_items, submenu_of)
+from xdesktop import (TimedOut, click_window, is_viewable, managed_windows_of, outer_geometry, run,
+                      screen_size, tray_icons, wait_until, window_title)
 
 PROGRAM = os.environ.get("TOVLAN_PROGRAM", "")
 SCRATCH = os.environ.get("TOVLAN_E2E_SCRATCH") or tempfile.gettempdir()
 SETTINGS_NAME = "設定.ini"
 
 
-def write_lines(path, lines):
-    """Writes a text file as the launcher's files are: code page 932, CR LF after every line."""
-    with open(path, "wb") as file:
-        file.write("".join(line + "\r\n" for line in lines).encode("cp932"))
+# corner code: menu caption, whether the window hugs the left edge, the top edge
+CORNERS = {1: ("左上", True, True), 2: ("左下", True, False),
+           3: ("右上", False, True), 4: ("右下", False, False)}
 
 
-def write_list(path, entries):
+def text_file_bytes(lines):
+    """A text file as the launcher's files are: code page 932, CR LF after every line."""
+    return "".join(line + "\r\n" for line in lines).encode("cp932")
+
+
+def list_file_bytes(entries):
     """entries: (display name, target path) pairs, in file order."""
-    write_lines(path, [value for entry in entries for value in entry])
+    return text_file_bytes([value for entry in entries for value in entry])
 
 
-def write_settings(folder, startup_list="", quick_files=("", "", "", ""), corner=""):
+def settings_file_bytes(startup_list="", quick_files=("", "", "", ""), corner=""):
     """corner: a code 1-4 written as the launcher writes numbers (" 4 "), or raw text."""
     corner_line = f" {corner} " if isinstance(corner, int) else corner
     lines = []
     for quick_file in quick_files:
         lines += [startup_list, quick_file, corner_line]
-    write_lines(os.path.join(folder, SETTINGS_NAME), lines)
+    return text_file_bytes(lines)
+
+
+def write_list(path, entries):
+    with open(path, "wb") as file:
+        file.write(list_file_bytes(entries))
+
+
+def write_settings(folder, **values):
+    """values: as settings_file_bytes takes them."""
+    with open(os.path.join(folder, SETTINGS_NAME), "wb") as file:
+        file.write(settings_file_bytes(**values))
+
+
+def read_bytes(path):
+    """The file's bytes, or None while it does not exist."""
+    try:
+        with open(path, "rb") as file:
+            return file.read()
+    except FileNotFoundError:
+        return None
+
+
+def gaps_to_corner(window, corner):
+    """Pixels between the window's outer frame and the corner's two screen edges."""
+    _, left, top = CORNERS[corner]
+    width, height = screen_size()
+    frame = outer_geometry(window)
+    return (frame.x if left else width - frame.right,
+            frame.y if top else height - frame.bottom)
 
 
 class Launcher:
@@ -73,19 +108,64 @@ class Launcher:
         return wait_until(lambda: accessible_application(self.pid), timeout,
                           "the launcher on the accessibility bus")
 
-    def find(self, role, name=None, timeout=5.0, showing_only=True):
-        """Waits for the first accessible of that role (and name) in the launcher."""
+    def find(self, role, name=None, timeout=5.0, showing_only=True, within=None):
+        """Waits for the first accessible of that role (and name) in the launcher's
+        windows, or only in the window with the caption within."""
         def probe():
-            found = find_all(self.application(), role, name, showing_only)
+            top = self.application() if within is None else self._top_level(within)
+            found = find_all(top, role, name, showing_only) if top else []
             return found[0] if found else None
         return wait_until(probe, timeout, f"{role} named {name!r}")
 
+    def _top_level(self, caption):
+        return next((child for child in self.application()
+                     if child is not None and child.name == caption), None)
+
+    def window_titled(self, caption, timeout=5.0):
+        """Waits for the program's window with that caption to be on screen; its X id."""
+        def probe():
+            return next((w for w in managed_windows_of(self.pid)
+                         if window_title(w) == caption and is_viewable(w)), 0)
+        return wait_until(probe, timeout, f"the window {caption!r}")
+
+    def has_window_titled(self, caption):
+        return any(window_title(w) == caption for w in managed_windows_of(self.pid))
+
+    def tray_icons(self):
+        return tray_icons(self.pid)
+
+    def tray_icon(self, timeout=5.0):
+        """Waits for the launcher's one tray icon to be on screen, ready for clicks; its X id."""
+        def on_screen():
+            icons = self.tray_icons()
+            return icons if all(map(is_viewable, icons)) else []
+        icons = wait_until(on_screen, timeout, "a tray icon")
+        if len(icons) != 1:
+            raise AssertionError(f"{len(icons)} tray icons instead of one")
+        return icons[0]
+
     def open_popup_menu(self, widget, timeout=5.0):
         """Right-clicks the widget and returns the popup menu that opens."""
+        return self._popup_menu_opened_by(lambda: click(widget, button=3), timeout)
+
+    def open_tray_menu(self, timeout=5.0):
+        """Right-clicks the tray icon and returns the menu that opens."""
+        icon = self.tray_icon(timeout)
+        return self._popup_menu_opened_by(lambda: click_window(icon, button=3), timeout)
+
+    def _popup_menu_opened_by(self, action, timeout):
         before = self.popup_menus()
-        click(widget, button=3)
+        action()
         return wait_until(lambda: next((m for m in self.popup_menus() if m not in before), None),
                           timeout, "a popup menu")
+
+    def choose_menu_item(self, menu, *path, timeout=5.0):
+        """Clicks the item at path in an open menu, e.g. ("設定", "位置", "左下"), opening
+        the submenus on the way as a user does; returns once every menu has closed."""
+        for name in path[:-1]:
+            menu = self.open_submenu(menu, name, timeout)
+        click(child_named(menu, path[-1]))
+        wait_until(lambda: not self.popup_menus(), timeout, "the menus to close")
 
     def popup_menus(self):
         """The launcher's menus on screen, the one opened last at the end."""
@@ -125,7 +205,7 @@ class Launcher:
     def open_submenu(self, menu, name, timeout=5.0):
         """Clicks the submenu item of an open menu and returns the submenu once it shows."""
         submenu = submenu_of(menu, name)
-        click(next(child for child in menu if child is not None and child.name == name))
+        click(child_named(menu, name))
         return wait_until(lambda: submenu in self.popup_menus() and submenu, timeout,
                           f"submenu {name!r}")
 
@@ -134,6 +214,13 @@ class Launcher:
 
     def __exit__(self, *exc):
         self.stop()
+
+    def wait_for_exit(self, timeout=5.0):
+        """The exit status, once the program has ended by itself."""
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise TimedOut(f"the launcher still runs after {timeout} s") from None
 
     def stop(self):
         if self.process is None or self.process.poll() is not None:

@@ -176,10 +176,15 @@ def descendant_windows(window):
     return [int(v, 16) for v in re.findall(r"^\s+(0x[0-9a-f]+)", text, re.M)]
 
 
+def tray_contents():
+    """Every window inside trayer's panel: the icons and whatever trayer wraps them in."""
+    panel = trayer_panel()
+    return descendant_windows(panel) if panel else []
+
+
 def tray_icons(pid):
     """The process's windows that trayer has embedded, i.e. its tray icons."""
-    panel = trayer_panel()
-    return [w for w in descendant_windows(panel) if window_pid(w) == pid] if panel else []
+    return [w for w in tray_contents() if window_pid(w) == pid]
 
 
 # --- input ----------------------------------------------------------------------
