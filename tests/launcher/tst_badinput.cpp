@@ -225,6 +225,8 @@ void BadInputTest::settingsLineCount() {
 
     Form1& w = f.start();
     QCOMPARE(f.comboItems(), shown);
+    // With no start-up list the launcher falls back to Cat.xxa.
+    QCOMPARE(w.command1Tag(), lines ? u"l.xxa"_s : u"Cat.xxa"_s);
     for (int i = 0; i < 4; ++i)
         QCOMPARE(w.menus().corners[i]->isChecked(), i + 1 == ticked);
     QStringList quickShown;
