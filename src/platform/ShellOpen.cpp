@@ -1,5 +1,7 @@
 #include "ShellOpen.h"
 
+#include "SpawnDetached.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -57,8 +59,6 @@ int shellOpen(const QString& target) {
         return ShellResult::FileNotFound;
     const QString absolute = info.absoluteFilePath();
     if (info.isFile() && info.isExecutable())
-        return QProcess::startDetached(absolute, {}, QDir::currentPath())
-                   ? ShellResult::Success
-                   : ShellResult::NoAssociation;
+        return spawnDetached(absolute) ? ShellResult::Success : ShellResult::NoAssociation;
     return openWithDesktop(absolute);
 }

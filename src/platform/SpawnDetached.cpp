@@ -1,0 +1,79 @@
+#include "SpawnDetached.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+int pidfdOpen(pid_t pid) {
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+}
+
+// A pidfd turns readable when its process ends; Linux has had them since
+// 5.3. Without them the launcher could not reap a spawned program, so it
+// falls back to Qt's double fork.
+bool havePidfds() {
+    static const bool available = [] {
+        const int fd = pidfdOpen(getpid());
+        if (fd < 0)
+            return false;
+        close(fd);
+        return true;
+    }();
+    return available;
+}
+
+void reapWhenEnded(pid_t pid, int pidfd) {
+    auto* notifier =
+        new QSocketNotifier(pidfd, QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, pid, pidfd] {
+        notifier->setEnabled(false);
+        waitpid(pid, nullptr, 0);
+        close(pidfd);
+        notifier->deleteLater();
+    });
+}
+
+bool spawn(const QByteArray& path, pid_t& pid) {
+    posix_spawnattr_t attributes;
+    if (posix_spawnattr_init(&attributes) != 0)
+        return false;
+    sigset_t none;
+    sigset_t all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    char* const argv[] = {const_cast<char*>(path.constData()), nullptr};
+    const int error = posix_spawn(&pid, path.constData(), nullptr, &attributes, argv, environ);
+    posix_spawnattr_destroy(&attributes);
+    return error == 0;
+}
+
+} // namespace
+
+bool spawnDetached(const QString& program) {
+    if (!havePidfds() || !QCoreApplication::instance())
+        return QProcess::startDetached(program, {});
+    pid_t pid = 0;
+    if (!spawn(QFile::encodeName(program), pid))
+        return false;
+    // Out of descriptors, the ended program would stay a zombie until the
+    // launcher ends; it has started all the same.
+    const int pidfd = pidfdOpen(pid);
+    if (pidfd >= 0)
+        reapWhenEnded(pid, pidfd);
+    return true;
+}
