@@ -151,12 +151,10 @@ void Form3::LoadSettingsToDialog() {
     Text7->setText(settings_.quickFiles[3]);
 }
 
-bool Form3::SaveSettingsFromDialog() {
+void Form3::SaveSettingsFromDialog() {
     takeCornerSavedSince();
-    if (WriteSettingsFile(settingsPath(), settings_) == ErrorNumber::None)
-        return true;
-    showMessage(DialogText::WriteError);
-    return false;
+    if (WriteSettingsFile(settingsPath(), settings_) != ErrorNumber::None)
+        showMessage(DialogText::WriteError);
 }
 
 // The dialog has no box for the corner; the launcher may have moved to
@@ -244,10 +242,7 @@ void Form3::OK_Click() {
     settings_.startupListPath = singleLine(Text3->text());
     settings_.quickFiles = {singleLine(Text4->text()), singleLine(Text5->text()),
                             singleLine(Text6->text()), singleLine(Text7->text())};
-    // A failed save keeps the dialog open with what the user typed, for
-    // another try; closing would throw it away.
-    if (!SaveSettingsFromDialog())
-        return;
+    SaveSettingsFromDialog();
     // The launcher refuses the close, goes to the tray and reloads its list;
     // this dialog's own closing then brings it back into view.
     launcher_.close();

@@ -39,7 +39,7 @@ class Form3 : public LauncherDialog {
     void connectControls();
 
     void LoadSettingsToDialog();
-    bool SaveSettingsFromDialog();
+    void SaveSettingsFromDialog();
     void takeCornerSavedSince();
     QString settingsPath();
     int readList();
