@@ -65,3 +65,10 @@ fuzz-smoke: fuzz-build
 # A longer run: make fuzz FUZZ_SECONDS=3600
 fuzz: fuzz-build
 	@scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+.PHONY: bench
+
+# Start-up, memory, idle activity and launch latency against a bare Qt
+# window, on a private virtual desktop; takes about six minutes.
+bench: build
+	@bench/run-bench.sh $(BUILD)
