@@ -6,9 +6,10 @@
 
 namespace {
 const QString ProgramFontFamily = QStringLiteral("ＭＳ ゴシック");
+} // namespace
 
 // A rocket leaving a folder: what a launcher does, readable at 16 pixels.
-QPixmap drawIcon(int size) {
+QImage programIconImage(int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
@@ -33,9 +34,8 @@ QPixmap drawIcon(int size) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xe5, 0x39, 0x35));
     p.drawPolygon(QPolygonF({QPointF(17.5, 19), QPointF(20, 25), QPointF(22.5, 19)}));
-    return QPixmap::fromImage(image);
+    return image;
 }
-} // namespace
 
 void installFontSubstitutions() {
     QFont::insertSubstitutions(
@@ -59,7 +59,7 @@ QFont programFont(qreal pointSize) {
 QIcon programIcon() {
     QIcon icon;
     for (int size : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(drawIcon(size));
+        icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
     return icon;
 }
 

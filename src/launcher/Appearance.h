@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 // The program's look, shared by its three windows.
@@ -15,6 +16,9 @@ QFont programFont(qreal pointSize = 9.0);
 
 // The windows' own 32 x 32 icon, which the tray icon reuses.
 QIcon programIcon();
+
+// The same icon drawn at size x size pixels; also the desktop's icon files.
+QImage programIconImage(int size);
 
 // The run button's 40 x 19 picture.
 QPixmap runButtonPicture();
