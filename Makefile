@@ -72,3 +72,16 @@ fuzz: fuzz-build
 # window, on a private virtual desktop; takes about six minutes.
 bench: build
 	@bench/run-bench.sh $(BUILD)
+
+.PHONY: install uninstall
+
+# Per user by default, so the settings file beside the program stays
+# writable: make install PREFIX=/opt/tovlan for another place.
+PREFIX ?= $(HOME)/.local
+
+install: build
+	cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
+
+# Removes the installed files; the settings and list files stay.
+uninstall:
+	cmake -DPREFIX="$(PREFIX)" -P packaging/uninstall.cmake

@@ -1,0 +1,40 @@
+# Removes what `make install` put under a prefix, as listed in
+# <prefix>/lib/tovlan/installed-files:
+#   cmake -DPREFIX=$HOME/.local -P packaging/uninstall.cmake
+# The settings file 設定.ini and any list files beside the program are the
+# user's and stay, with the folder that holds them.
+if(NOT PREFIX)
+    message(FATAL_ERROR "usage: cmake -DPREFIX=<install prefix> -P uninstall.cmake")
+endif()
+set(folder "${PREFIX}/lib/tovlan")
+set(record "${folder}/installed-files")
+if(NOT EXISTS "${record}")
+    message(FATAL_ERROR "Tovlan is not installed under ${PREFIX} (no ${record})")
+endif()
+# Removes dir and the folders above it, up to the prefix, while they are empty.
+function(remove_empty_folders dir)
+    while(NOT dir STREQUAL PREFIX AND IS_DIRECTORY "${dir}")
+        file(GLOB children LIST_DIRECTORIES true "${dir}/*")
+        if(children)
+            return()
+        endif()
+        file(REMOVE_RECURSE "${dir}")
+        get_filename_component(dir "${dir}" DIRECTORY)
+    endwhile()
+endfunction()
+
+file(STRINGS "${record}" files)
+foreach(file ${files})
+    if(EXISTS "${file}" OR IS_SYMLINK "${file}")
+        message(STATUS "Removing: ${file}")
+        file(REMOVE "${file}")
+    endif()
+endforeach()
+foreach(file ${files})
+    get_filename_component(dir "${file}" DIRECTORY)
+    remove_empty_folders("${dir}")
+endforeach()
+file(GLOB left "${folder}/*")
+if(left)
+    message(STATUS "Kept: ${left}")
+endif()
