@@ -27,9 +27,11 @@ run: build
 	  echo "Tovlan: 画面がありません (DISPLAY も WAYLAND_DISPLAY も設定されていません)"; \
 	else cd $(BUILD) && ./tovlan; fi
 
+# The sanitizer and fuzzing runs come first, so the main suite's summary is
+# the last thing a run prints.
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory asan fuzz-smoke
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 unit: build
 	cd $(BUILD) && ctest --output-on-failure -L unit -j $(JOBS)
