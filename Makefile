@@ -87,3 +87,9 @@ install: build
 # Removes the installed files; the settings and list files stay.
 uninstall:
 	cmake -DPREFIX="$(PREFIX)" -P packaging/uninstall.cmake
+
+.PHONY: screenshots
+
+# The README's pictures, taken on a private virtual desktop.
+screenshots: build
+	TOVLAN_SCREENSHOTS=$(CURDIR)/docs/screenshots tests/e2e/run-e2e.sh $(BUILD)/tovlan screenshots
