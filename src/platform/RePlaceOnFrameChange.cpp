@@ -30,18 +30,37 @@ void RePlaceOnFrameChange::watchNativeWindow() {
 }
 
 bool RePlaceOnFrameChange::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != window_ && watched != watchedNative_)
+        return false;
     const auto type = event->type();
     if (type == QEvent::Show)
         watchNativeWindow();
+    keepPositionAcrossHide(type);
     const bool geometryMayHaveChanged = type == QEvent::Move || type == QEvent::Resize ||
                                         type == QEvent::Show || type == QEvent::Expose;
-    const bool ours = watched == window_ || watched == watchedNative_;
-    if (ours && placement_ && geometryMayHaveChanged) {
-        const QSize outer = platform_.outerSizeTwips(window_);
-        if (outer != placedOuterSize_) {
-            placedOuterSize_ = outer;
-            placement_();
-        }
-    }
+    if (placement_ && geometryMayHaveChanged)
+        placeAgainIfFrameChanged();
     return false;
+}
+
+void RePlaceOnFrameChange::placeAgainIfFrameChanged() {
+    const QSize outer = platform_.outerSizeTwips(window_);
+    if (outer != placedOuterSize_) {
+        placedOuterSize_ = outer;
+        placement_();
+    }
+}
+
+void RePlaceOnFrameChange::keepPositionAcrossHide(QEvent::Type type) {
+    // Long enough for the window manager to settle, short enough that a drag
+    // by the user right after the window came back is left alone.
+    constexpr int SettleMs = 1500;
+    if (type == QEvent::Hide) {
+        positionAtHide_ = window_->pos();
+    } else if (type == QEvent::Show && positionAtHide_) {
+        keepPositionUntil_ = QDeadlineTimer(SettleMs);
+    } else if ((type == QEvent::Move || type == QEvent::Expose) && positionAtHide_ &&
+               !keepPositionUntil_.hasExpired() && window_->pos() != *positionAtHide_) {
+        window_->move(*positionAtHide_);
+    }
 }

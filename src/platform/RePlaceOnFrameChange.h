@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QSize>
 #include <QWindow>
 #include <functional>
+#include <optional>
 
 class Platform;
 class QWidget;
@@ -14,6 +17,10 @@ class QWidget;
 // so a corner or centre computed before that spills past the screen's edge
 // by the frame's size. A user dragging the window changes no size, so the
 // window is never pulled back.
+//
+// It also keeps a hidden window where it was when it is shown again: a hide
+// and a show in quick succession race the window manager's unframing, and
+// the window can come back shifted by its border.
 class RePlaceOnFrameChange : public QObject {
   public:
     RePlaceOnFrameChange(Platform& platform, QWidget* window);
@@ -26,10 +33,14 @@ class RePlaceOnFrameChange : public QObject {
 
   private:
     void watchNativeWindow();
+    void placeAgainIfFrameChanged();
+    void keepPositionAcrossHide(QEvent::Type type);
 
     Platform& platform_;
     QPointer<QWindow> watchedNative_;
     QWidget* window_;
     std::function<void()> placement_;
     QSize placedOuterSize_;
+    std::optional<QPoint> positionAtHide_;
+    QDeadlineTimer keepPositionUntil_;
 };

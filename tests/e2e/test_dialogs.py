@@ -7,7 +7,8 @@ import unittest
 import pyatspi
 
 from accessible import click, combo_items, pick_combo_item, set_text
-from tovlan_e2e import LauncherTestCase, list_file_bytes, read_bytes, write_list, write_settings
+from tovlan_e2e import (LauncherTestCase, gaps_to_corner, list_file_bytes, read_bytes, write_list,
+                        write_settings)
 from xdesktop import activate_window, is_viewable, run
 
 # Display names as a Windows user types them: ① and ～ exist only in code page 932.
@@ -57,6 +58,8 @@ class DialogsTest(LauncherTestCase):
         combo = launcher.find(pyatspi.ROLE_COMBO_BOX, within=LAUNCHER)
         self.assertEventually(lambda: combo_items(combo), names(entries))
         launcher.tray_icon()
+        self.assertEventually(lambda: gaps_to_corner(launcher.window, 4), (0, 0),
+                              "the launcher stays in its corner")
 
     def test_registered_shortcut_reaches_the_file_and_the_launcher(self):
         launcher = self.start_with(ENTRIES[:3])
