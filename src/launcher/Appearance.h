@@ -8,10 +8,12 @@
 // The program's look, shared by its three windows.
 
 // "ＭＳ ゴシック" is not on Linux; IPAGothic has the same metrics, so Japanese
-// text keeps the widths the layout was made for. Call once before any window.
+// text keeps the widths the layout was made for. Picks the installed stand-in;
+// call once, after the application object and before any window.
 void installFontSubstitutions();
 
-// "ＭＳ ゴシック" at the given size, regular weight.
+// "ＭＳ ゴシック", or the font that stands in for it, at the given size,
+// regular weight.
 QFont programFont(qreal pointSize = 9.0);
 
 // The windows' own 32 x 32 icon, which the tray icon reuses.
