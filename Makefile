@@ -71,7 +71,7 @@ fuzz: fuzz-build
 .PHONY: bench
 
 # Start-up, memory, idle activity and launch latency against a bare Qt
-# window, on a private virtual desktop; takes about six minutes.
+# window, on a private virtual desktop; takes about eight minutes.
 bench: build
 	@bench/run-bench.sh $(BUILD)
 

@@ -239,7 +239,7 @@ def main():
                 start = Run(command, folder, log)
                 start.start()
                 start.stop()
-                starts.append(start.startup_ms)
+                starts.append(start)
         launcher_runs, baseline_runs = [], []
         for number in range(arguments.runs):
             pair = [("Tovlan", [launcher], launcher_runs, launches),
@@ -254,8 +254,8 @@ def main():
     finally:
         other.terminate()
         other.wait()
-    launcher_starts += [run.startup_ms for run in launcher_runs]
-    baseline_starts += [run.startup_ms for run in baseline_runs]
+    launcher_starts += launcher_runs
+    baseline_starts += baseline_runs
     print(benchreport.table(launcher_runs, baseline_runs, (launcher_starts, baseline_starts),
                             latencies, arguments, (load_before, os.getloadavg())))
 
