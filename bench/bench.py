@@ -196,7 +196,7 @@ def one_run(command, folder, log, arguments, other_window, after=None):
     return run
 
 
-def open_other_window(scratch):
+def open_other_window():
     """Another program's window, to take the focus away as the user's work does."""
     other = subprocess.Popen(["xmessage", "-name", "tovlan-bench-other", "-geometry", "+600+300",
                               "another program"])
@@ -217,7 +217,7 @@ def main():
     stamps = os.path.join(folder, "launch-stamps")
     os.environ["TOVLAN_BENCH_STAMPS"] = stamps
     log = open(os.path.join(folder, "programs.log"), "w")
-    other, other_window = open_other_window(folder)
+    other, other_window = open_other_window()
     load_before = os.getloadavg()
     latencies = []
 
