@@ -16,9 +16,13 @@ bool hasDisplay() {
 
 // Wayland lets no client place itself in a screen corner or stay on top, so
 // run through XWayland unless the user chose a platform.
-void preferX11OnWayland() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
+// Answers whether it chose, so the choice can be taken back once Qt has
+// read it: programs the launcher starts must pick their own platform.
+bool preferX11OnWayland() {
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || qEnvironmentVariableIsEmpty("DISPLAY"))
+        return false;
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    return true;
 }
 
 } // namespace
@@ -29,9 +33,11 @@ int main(int argc, char* argv[]) {
                    stderr);
         return EXIT_FAILURE;
     }
-    preferX11OnWayland();
+    const bool choseX11 = preferX11OnWayland();
 
     QApplication app(argc, argv);
+    if (choseX11)
+        qunsetenv("QT_QPA_PLATFORM");
     QApplication::setApplicationName(QStringLiteral("Tovlan"));
     // The launcher hides into the tray; closing a dialog then must not end
     // the program. Only the two quit commands do.

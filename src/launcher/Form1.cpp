@@ -66,8 +66,9 @@ void Form1::buildControls() {
 
     Command1 = new QPushButton(this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setIcon(QIcon(runButtonPicture()));
-    Command1->setIconSize(runButtonPicture().size());
+    const QPixmap picture = runButtonPicture();
+    Command1->setIcon(QIcon(picture));
+    Command1->setIconSize(picture.size());
     Command1->setAccessibleName(QStringLiteral("実行"));
     Command1->setToolTip(QStringLiteral("実行"));
     setGeometryTwips(Command1, 3045, 0, 600, 285);
