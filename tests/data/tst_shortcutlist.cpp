@@ -1,4 +1,5 @@
 #include "ErrorNumbers.h"
+#include "FaultInjection.h"
 #include "SafeWrite.h"
 #include "ShortcutList.h"
 #include "TestFiles.h"
@@ -27,23 +28,6 @@ QStringList numberedValues(int entries) {
         values << u"名前%1"_s.arg(i) << u"C:\\%1.exe"_s.arg(i);
     return values;
 }
-
-// Lowers the largest file this process may write, so the system itself
-// refuses a write part-way, as a full disk does.
-class ScopedFileSizeLimit {
-  public:
-    explicit ScopedFileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~ScopedFileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
-  private:
-    rlimit saved_{};
-};
 
 } // namespace
 
