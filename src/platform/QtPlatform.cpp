@@ -115,13 +115,18 @@ bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
         tray_ = new QSystemTrayIcon(data.hIcon);
         const HWND window = data.hWnd;
         const quint32 callback = data.uCallbackMessage;
-        const bool triggerIsActivation = trayHostSpeaksStatusNotifier();
+        const bool statusNotifierHost = trayHostSpeaksStatusNotifier();
+        // Hosts that draw the item's menu themselves (Xfce's panel, Plasma)
+        // need it published on the bus; an XEmbed tray reports the click and
+        // the window shows the menu, which a menu set here would double.
+        if (statusNotifierHost && trayMenu_)
+            tray_->setContextMenu(trayMenu_);
         QObject::connect(tray_, &QSystemTrayIcon::activated, tray_,
-                         [this, window, callback, triggerIsActivation](auto reason) {
+                         [this, window, callback, statusNotifierHost](auto reason) {
                              if (reason == QSystemTrayIcon::Context)
                                  deliverTrayNotification(window, callback, WM_RBUTTONUP);
                              else if (reason == QSystemTrayIcon::DoubleClick ||
-                                      (reason == QSystemTrayIcon::Trigger && triggerIsActivation))
+                                      (reason == QSystemTrayIcon::Trigger && statusNotifierHost))
                                  deliverTrayNotification(window, callback, WM_LBUTTONDBLCLK);
                          });
     }
@@ -138,6 +143,10 @@ void QtPlatform::deliverTrayNotification(HWND window, quint32 message, qintptr c
         QCoreApplication::postEvent(target, new TrayCallbackEvent(message, code));
 }
 
+void QtPlatform::setTrayMenu(QMenu* menu) {
+    trayMenu_ = menu;
+}
+
 void QtPlatform::setTopmost(QWidget* window) {
     // Changing window flags hides a shown window, so show it afterwards.
     window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -152,13 +161,14 @@ void QtPlatform::popupMenu(QMenu* menu, int flags) {
     menu->removeEventFilter(&leftOnly);
 }
 
-QSize QtPlatform::screenSizeTwips() {
+QRect QtPlatform::screenRectTwips() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return {};
     const qreal dpi = screenDpi();
-    const QSize pixels = screen->geometry().size();
-    return {pixelsToTwips(pixels.width(), dpi), pixelsToTwips(pixels.height(), dpi)};
+    const QRect pixels = screen->geometry();
+    return {pixelsToTwips(pixels.x(), dpi), pixelsToTwips(pixels.y(), dpi),
+            pixelsToTwips(pixels.width(), dpi), pixelsToTwips(pixels.height(), dpi)};
 }
 
 QSize QtPlatform::outerSizeTwips(QWidget* window) {

@@ -17,9 +17,10 @@ class QtPlatform : public Platform {
     bool getOpenFileName(OPENFILENAME& record) override;
     int shellExecute(QWidget* owner, const QString& operation, const QString& file) override;
     bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
+    void setTrayMenu(QMenu* menu) override;
     void setTopmost(QWidget* window) override;
     void popupMenu(QMenu* menu, int flags) override;
-    QSize screenSizeTwips() override;
+    QRect screenRectTwips() override;
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;
     QString appPath() override;
@@ -30,4 +31,5 @@ class QtPlatform : public Platform {
     void deliverTrayNotification(HWND window, quint32 message, qintptr code);
 
     QPointer<QSystemTrayIcon> tray_;
+    QPointer<QMenu> trayMenu_;
 };

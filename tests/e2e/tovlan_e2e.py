@@ -14,7 +14,7 @@ import pyatspi
 
 from accessible import (POPUP_MENUS, accessible_application, child_named, click, find_all,
                         menu_items, submenu_of)
-from xdesktop import (TimedOut, click_window, is_viewable, managed_windows_of, outer_geometry, run,
+from xdesktop import (Geometry, TimedOut, click_window, is_viewable, managed_windows_of, outer_geometry, run,
                       screen_size, tray_icons, wait_until, window_title)
 
 PROGRAM = os.environ.get("TOVLAN_PROGRAM", "")
@@ -66,27 +66,30 @@ def read_bytes(path):
         return None
 
 
-def gaps_to_corner(window, corner):
-    """Pixels between the window's outer frame and the corner's two screen edges."""
+def gaps_to_corner(window, corner, monitor=None):
+    """Pixels between the window's outer frame and the corner's two edges of the
+    monitor (a Geometry), by default of the whole screen."""
     _, left, top = CORNERS[corner]
-    width, height = screen_size()
+    area = monitor or Geometry(0, 0, *screen_size())
     frame = outer_geometry(window)
-    return (frame.x if left else width - frame.right,
-            frame.y if top else height - frame.bottom)
+    return (frame.x - area.x if left else area.right - frame.right,
+            frame.y - area.y if top else area.bottom - frame.bottom)
 
 
 class Launcher:
     """One run of the launcher from its own copy in a fresh folder."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, env=None):
+        """env: the program's whole environment, by default this process's."""
         self.folder = folder
+        self.env = env
         self.path = os.path.join(folder, os.path.basename(PROGRAM))
         shutil.copy2(PROGRAM, self.path)
         self.process = None
         self._window = 0
 
     def start(self, timeout=10.0):
-        self.process = subprocess.Popen([self.path], cwd=self.folder)
+        self.process = subprocess.Popen([self.path], cwd=self.folder, env=self.env)
         self._window = wait_until(self._find_main_window, timeout, "the launcher window")
         return self
 
@@ -244,10 +247,10 @@ class LauncherTestCase(unittest.TestCase):
     def new_folder(self):
         return tempfile.mkdtemp(prefix="case-", dir=SCRATCH)
 
-    def start_launcher(self, folder=None):
+    def start_launcher(self, folder=None, env=None):
         """Starts the launcher from folder (the test's own by default); stopped after the
         test, or earlier when used as a context manager."""
-        launcher = Launcher(folder or self.folder)
+        launcher = Launcher(folder or self.folder, env)
         self.addCleanup(launcher.stop)
         return launcher.start()
 
