@@ -3,6 +3,7 @@
 #include "OpenFileRecord.h"
 #include "ShellOpen.h"
 #include "TrayCallbackEvent.h"
+#include "TrayHostPosition.h"
 #include "Twips.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <utility>
 
 namespace {
 
@@ -51,7 +53,9 @@ class LeftButtonOnly : public QObject {
 
 } // namespace
 
-QtPlatform::QtPlatform() = default;
+QtPlatform::QtPlatform() {
+    TrayHostPosition::listen();
+}
 
 QtPlatform::~QtPlatform() {
     delete tray_;
@@ -123,10 +127,13 @@ bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
             tray_->setContextMenu(trayMenu_);
         QObject::connect(tray_, &QSystemTrayIcon::activated, tray_,
                          [this, window, callback, statusNotifierHost](auto reason) {
-                             if (reason == QSystemTrayIcon::Context)
+                             if (reason == QSystemTrayIcon::Context) {
+                                 // The menu opens where the host asked, if it said.
+                                 trayMenuPosition_ =
+                                     statusNotifierHost ? TrayHostPosition::take() : std::nullopt;
                                  deliverTrayNotification(window, callback, WM_RBUTTONUP);
-                             else if (reason == QSystemTrayIcon::DoubleClick ||
-                                      (reason == QSystemTrayIcon::Trigger && statusNotifierHost))
+                             } else if (reason == QSystemTrayIcon::DoubleClick ||
+                                        (reason == QSystemTrayIcon::Trigger && statusNotifierHost))
                                  deliverTrayNotification(window, callback, WM_LBUTTONDBLCLK);
                          });
     }
@@ -157,7 +164,9 @@ void QtPlatform::popupMenu(QMenu* menu, int flags) {
     LeftButtonOnly leftOnly;
     if ((flags & 2) == 0)
         menu->installEventFilter(&leftOnly);
-    menu->exec(QCursor::pos());
+    const std::optional<QPoint> hostPosition =
+        menu == trayMenu_ ? std::exchange(trayMenuPosition_, std::nullopt) : std::nullopt;
+    menu->exec(hostPosition.value_or(QCursor::pos()));
     menu->removeEventFilter(&leftOnly);
 }
 

@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include <QPointer>
+#include <optional>
 
 class QSystemTrayIcon;
 
@@ -32,4 +33,5 @@ class QtPlatform : public Platform {
 
     QPointer<QSystemTrayIcon> tray_;
     QPointer<QMenu> trayMenu_;
+    std::optional<QPoint> trayMenuPosition_;
 };
