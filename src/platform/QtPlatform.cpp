@@ -18,6 +18,8 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -50,6 +52,35 @@ class LeftButtonOnly : public QObject {
         return false;
     }
 };
+
+// Qt's XEmbed tray icon is a small window of its own that reports the right
+// button as it goes down; the menu belongs to the release over the icon.
+class RightReleaseOnIcon : public QObject {
+  public:
+    RightReleaseOnIcon(QObject* parent, std::function<void()> released)
+        : QObject(parent), released_(std::move(released)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonRelease)
+            return false;
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const auto* icon = static_cast<QWidget*>(watched);
+        if (mouse->button() == Qt::RightButton &&
+            icon->rect().contains(mouse->position().toPoint()))
+            released_();
+        return false;
+    }
+
+  private:
+    std::function<void()> released_;
+};
+
+QWidget* xembedIconWindow() {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    auto found = std::find_if(windows.begin(), windows.end(), [](QWidget* w) {
+        return w->objectName() == QLatin1String("QSystemTrayIconSys");
+    });
+    return found == windows.end() ? nullptr : *found;
+}
 
 } // namespace
 
@@ -115,31 +146,47 @@ bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return false;
     // One icon per window and id: a second add keeps the icon that is there.
-    if (!tray_) {
-        tray_ = new QSystemTrayIcon(data.hIcon);
-        const HWND window = data.hWnd;
-        const quint32 callback = data.uCallbackMessage;
-        const bool statusNotifierHost = trayHostSpeaksStatusNotifier();
-        // Hosts that draw the item's menu themselves (Xfce's panel, Plasma)
-        // need it published on the bus; an XEmbed tray reports the click and
-        // the window shows the menu, which a menu set here would double.
-        if (statusNotifierHost && trayMenu_)
-            tray_->setContextMenu(trayMenu_);
-        QObject::connect(tray_, &QSystemTrayIcon::activated, tray_,
-                         [this, window, callback, statusNotifierHost](auto reason) {
-                             if (reason == QSystemTrayIcon::Context) {
-                                 // The menu opens where the host asked, if it said.
-                                 trayMenuPosition_ =
-                                     statusNotifierHost ? TrayHostPosition::take() : std::nullopt;
-                                 deliverTrayNotification(window, callback, WM_RBUTTONUP);
-                             } else if (reason == QSystemTrayIcon::DoubleClick ||
-                                        (reason == QSystemTrayIcon::Trigger && statusNotifierHost))
-                                 deliverTrayNotification(window, callback, WM_LBUTTONDBLCLK);
-                         });
-    }
+    const bool isNew = !tray_;
+    if (isNew)
+        createTrayIcon(data);
     tray_->setToolTip(QString::fromLatin1(data.szTip, qstrnlen(data.szTip, sizeof data.szTip)));
     tray_->show();
+    if (isNew && !statusNotifierHost_)
+        watchRightRelease(data.hWnd, data.uCallbackMessage);
     return tray_->isVisible();
+}
+
+void QtPlatform::createTrayIcon(const NOTIFYICONDATA& data) {
+    tray_ = new QSystemTrayIcon(data.hIcon);
+    statusNotifierHost_ = trayHostSpeaksStatusNotifier();
+    // Hosts that draw the item's menu themselves (Xfce's panel, Plasma)
+    // need it published on the bus; an XEmbed tray reports the click and
+    // the window shows the menu, which a menu set here would double.
+    if (statusNotifierHost_ && trayMenu_)
+        tray_->setContextMenu(trayMenu_);
+    const HWND window = data.hWnd;
+    const quint32 callback = data.uCallbackMessage;
+    QObject::connect(tray_, &QSystemTrayIcon::activated, tray_, [=, this](auto reason) {
+        if (reason == QSystemTrayIcon::Context && statusNotifierHost_) {
+            // The menu opens where the host asked, if it said.
+            trayMenuPosition_ = TrayHostPosition::take();
+            deliverTrayNotification(window, callback, WM_RBUTTONUP);
+        } else if (reason == QSystemTrayIcon::Context && !rightReleaseWatcher_) {
+            deliverTrayNotification(window, callback, WM_RBUTTONUP);
+        } else if (reason == QSystemTrayIcon::DoubleClick ||
+                   (reason == QSystemTrayIcon::Trigger && statusNotifierHost_)) {
+            deliverTrayNotification(window, callback, WM_LBUTTONDBLCLK);
+        }
+    });
+}
+
+void QtPlatform::watchRightRelease(HWND window, quint32 callback) {
+    QWidget* icon = xembedIconWindow();
+    if (!icon)
+        return; // then the press opens the menu, as Qt reports it
+    rightReleaseWatcher_ = new RightReleaseOnIcon(
+        tray_, [=, this] { deliverTrayNotification(window, callback, WM_RBUTTONUP); });
+    icon->installEventFilter(rightReleaseWatcher_);
 }
 
 // Posted, not sent: the icon's own mouse handler is still running, and the

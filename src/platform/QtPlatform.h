@@ -29,9 +29,13 @@ class QtPlatform : public Platform {
 
   private:
     bool addTrayIcon(const NOTIFYICONDATA& data);
+    void createTrayIcon(const NOTIFYICONDATA& data);
+    void watchRightRelease(HWND window, quint32 callback);
     void deliverTrayNotification(HWND window, quint32 message, qintptr code);
 
     QPointer<QSystemTrayIcon> tray_;
     QPointer<QMenu> trayMenu_;
+    bool statusNotifierHost_ = false;
+    QPointer<QObject> rightReleaseWatcher_; // goes with the icon
     std::optional<QPoint> trayMenuPosition_;
 };

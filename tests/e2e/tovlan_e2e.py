@@ -8,14 +8,15 @@ import os
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 
 import pyatspi
 
 from accessible import (POPUP_MENUS, accessible_application, child_named, click, find_all,
                         menu_items, submenu_of)
-from xdesktop import (Geometry, TimedOut, click_window, is_viewable, managed_windows_of, outer_geometry, run,
-                      screen_size, tray_icons, wait_until, window_title)
+from xdesktop import (Geometry, TimedOut, is_viewable, managed_windows_of, outer_geometry, run,
+                      screen_size, tray_icons, wait_until, window_geometry, window_title)
 
 PROGRAM = os.environ.get("TOVLAN_PROGRAM", "")
 SCRATCH = os.environ.get("TOVLAN_E2E_SCRATCH") or tempfile.gettempdir()
@@ -152,9 +153,18 @@ class Launcher:
         return self._popup_menu_opened_by(lambda: click(widget, button=3), timeout)
 
     def open_tray_menu(self, timeout=5.0):
-        """Right-clicks the tray icon and returns the menu that opens."""
+        """Right-clicks the tray icon and returns the menu that opens; fails if the
+        menu opens while the button is still down."""
         icon = self.tray_icon(timeout)
-        return self._popup_menu_opened_by(lambda: click_window(icon, button=3), timeout)
+        frame = window_geometry(icon)
+        run("xdotool", "mousemove", str(frame.x + frame.width // 2),
+            str(frame.y + frame.height // 2), "mousedown", "3")
+        time.sleep(0.3)
+        self.round_trip()
+        if self.popup_menus():
+            run("xdotool", "mouseup", "3")
+            raise AssertionError("the tray menu opened on the press alone")
+        return self._popup_menu_opened_by(lambda: run("xdotool", "mouseup", "3"), timeout)
 
     def _popup_menu_opened_by(self, action, timeout):
         before = self.popup_menus()
