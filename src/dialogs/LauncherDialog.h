@@ -74,14 +74,14 @@ class LauncherDialog : public QWidget {
     }
 
   protected:
-    // Centred on the whole screen by the window's outer size; computed again
+    // Centred on the whole primary monitor by the window's outer size; computed again
     // once the window manager has framed the window.
     void centreOnScreen() {
         placement_->place([this] {
-            const QSize screen = platform_.screenSizeTwips();
+            const QRect screen = platform_.screenRectTwips();
             const QSize outer = platform_.outerSizeTwips(this);
-            platform_.moveWindowTwips(this, centred(screen.width(), outer.width()),
-                                      centred(screen.height(), outer.height()));
+            platform_.moveWindowTwips(this, screen.x() + centred(screen.width(), outer.width()),
+                                      screen.y() + centred(screen.height(), outer.height()));
         });
     }
 

@@ -98,6 +98,7 @@ void Form1::connectControls() {
     connect(m.sk4, &QAction::triggered, this, &Form1::sk4_Click);
     connect(m.Modosu, &QAction::triggered, this, &Form1::Modosu_Click);
     connect(m.Toziru, &QAction::triggered, this, &Form1::Toziru_Click);
+    platform_.setTrayMenu(m.tasukumenu);
 }
 
 void Form1::Form_Load() {
@@ -167,15 +168,16 @@ void Form1::showQuickFileItems() {
 }
 
 void Form1::moveToCorner(int code) {
-    // The corner is computed on the whole primary screen with the window's
+    // The corner is computed on the whole primary monitor with the window's
     // outer size; run again once the window manager has added the frame.
     placement_->place([this, code] {
-        const QSize screen = platform_.screenSizeTwips();
+        const QRect screen = platform_.screenRectTwips();
         const QSize outer = platform_.outerSizeTwips(this);
         const bool right = code == 3 || code == 4;
         const bool bottom = code == 2 || code == 4;
-        platform_.moveWindowTwips(this, right ? screen.width() - outer.width() : 0,
-                                  bottom ? screen.height() - outer.height() : 0);
+        // The primary monitor need not start at the desktop's origin.
+        platform_.moveWindowTwips(this, screen.x() + (right ? screen.width() - outer.width() : 0),
+                                  screen.y() + (bottom ? screen.height() - outer.height() : 0));
     });
 }
 

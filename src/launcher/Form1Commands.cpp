@@ -78,10 +78,14 @@ void Form1::hyouzi_Click() {
     trayRecord_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayRecord_.uCallbackMessage = WM_MOUSEMOVE;
     std::strcpy(trayRecord_.szTip, "Tovlan");
-    hide();
     // Without a tray to hold the icon, a hidden window could never come
-    // back: minimise it instead, so the taskbar can restore it.
-    if (!platform_.shellNotifyIcon(NIM_ADD, trayRecord_))
+    // back: minimise it instead, so the window list can restore it. The icon
+    // is asked for before the window goes, because a window hidden and at
+    // once mapped again iconic races the window manager's unmapping and can
+    // end up shown.
+    if (platform_.shellNotifyIcon(NIM_ADD, trayRecord_))
+        hide();
+    else
         showMinimized();
 }
 

@@ -2,6 +2,7 @@
 
 #include "Win32Records.h"
 
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -28,12 +29,16 @@ class Platform {
     virtual int shellExecute(QWidget* owner, const QString& operation, const QString& file) = 0;
     // Adds (NIM_ADD) or removes (NIM_DELETE) the tray icon the record names.
     virtual bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) = 0;
+    // The menu of the tray icon for hosts that draw the icon's menu
+    // themselves; where the host only reports clicks, the window shows it.
+    virtual void setTrayMenu(QMenu* menu) = 0;
     // Keeps the window above others; shows it.
     virtual void setTopmost(QWidget* window) = 0;
     // Shows a popup menu at the pointer; flags 2 lets either button choose.
     virtual void popupMenu(QMenu* menu, int flags = 0) = 0;
 
-    virtual QSize screenSizeTwips() = 0;
+    // The primary monitor's rectangle on the whole desktop, panels included.
+    virtual QRect screenRectTwips() = 0;
     virtual QSize outerSizeTwips(QWidget* window) = 0;
     // Moves a window so that its outer frame's top-left lands at (left, top).
     virtual void moveWindowTwips(QWidget* window, int left, int top) = 0;

@@ -3,6 +3,7 @@
 #include "OpenFileRecord.h"
 #include "ShellOpen.h"
 #include "TrayCallbackEvent.h"
+#include "TrayHostPosition.h"
 #include "Twips.h"
 
 #include <QApplication>
@@ -17,6 +18,9 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSystemTrayIcon>
+#include <algorithm>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -49,9 +53,40 @@ class LeftButtonOnly : public QObject {
     }
 };
 
+// Qt's XEmbed tray icon is a small window of its own that reports the right
+// button as it goes down; the menu belongs to the release over the icon.
+class RightReleaseOnIcon : public QObject {
+  public:
+    RightReleaseOnIcon(QObject* parent, std::function<void()> released)
+        : QObject(parent), released_(std::move(released)) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonRelease)
+            return false;
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const auto* icon = static_cast<QWidget*>(watched);
+        if (mouse->button() == Qt::RightButton &&
+            icon->rect().contains(mouse->position().toPoint()))
+            released_();
+        return false;
+    }
+
+  private:
+    std::function<void()> released_;
+};
+
+QWidget* xembedIconWindow() {
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    auto found = std::find_if(windows.begin(), windows.end(), [](QWidget* w) {
+        return w->objectName() == QLatin1String("QSystemTrayIconSys");
+    });
+    return found == windows.end() ? nullptr : *found;
+}
+
 } // namespace
 
-QtPlatform::QtPlatform() = default;
+QtPlatform::QtPlatform() {
+    TrayHostPosition::listen();
+}
 
 QtPlatform::~QtPlatform() {
     delete tray_;
@@ -111,23 +146,47 @@ bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return false;
     // One icon per window and id: a second add keeps the icon that is there.
-    if (!tray_) {
-        tray_ = new QSystemTrayIcon(data.hIcon);
-        const HWND window = data.hWnd;
-        const quint32 callback = data.uCallbackMessage;
-        const bool triggerIsActivation = trayHostSpeaksStatusNotifier();
-        QObject::connect(tray_, &QSystemTrayIcon::activated, tray_,
-                         [this, window, callback, triggerIsActivation](auto reason) {
-                             if (reason == QSystemTrayIcon::Context)
-                                 deliverTrayNotification(window, callback, WM_RBUTTONUP);
-                             else if (reason == QSystemTrayIcon::DoubleClick ||
-                                      (reason == QSystemTrayIcon::Trigger && triggerIsActivation))
-                                 deliverTrayNotification(window, callback, WM_LBUTTONDBLCLK);
-                         });
-    }
+    const bool isNew = !tray_;
+    if (isNew)
+        createTrayIcon(data);
     tray_->setToolTip(QString::fromLatin1(data.szTip, qstrnlen(data.szTip, sizeof data.szTip)));
     tray_->show();
+    if (isNew && !statusNotifierHost_)
+        watchRightRelease(data.hWnd, data.uCallbackMessage);
     return tray_->isVisible();
+}
+
+void QtPlatform::createTrayIcon(const NOTIFYICONDATA& data) {
+    tray_ = new QSystemTrayIcon(data.hIcon);
+    statusNotifierHost_ = trayHostSpeaksStatusNotifier();
+    // Hosts that draw the item's menu themselves (Xfce's panel, Plasma)
+    // need it published on the bus; an XEmbed tray reports the click and
+    // the window shows the menu, which a menu set here would double.
+    if (statusNotifierHost_ && trayMenu_)
+        tray_->setContextMenu(trayMenu_);
+    const HWND window = data.hWnd;
+    const quint32 callback = data.uCallbackMessage;
+    QObject::connect(tray_, &QSystemTrayIcon::activated, tray_, [=, this](auto reason) {
+        if (reason == QSystemTrayIcon::Context && statusNotifierHost_) {
+            // The menu opens where the host asked, if it said.
+            trayMenuPosition_ = TrayHostPosition::take();
+            deliverTrayNotification(window, callback, WM_RBUTTONUP);
+        } else if (reason == QSystemTrayIcon::Context && !rightReleaseWatcher_) {
+            deliverTrayNotification(window, callback, WM_RBUTTONUP);
+        } else if (reason == QSystemTrayIcon::DoubleClick ||
+                   (reason == QSystemTrayIcon::Trigger && statusNotifierHost_)) {
+            deliverTrayNotification(window, callback, WM_LBUTTONDBLCLK);
+        }
+    });
+}
+
+void QtPlatform::watchRightRelease(HWND window, quint32 callback) {
+    QWidget* icon = xembedIconWindow();
+    if (!icon)
+        return; // then the press opens the menu, as Qt reports it
+    rightReleaseWatcher_ = new RightReleaseOnIcon(
+        tray_, [=, this] { deliverTrayNotification(window, callback, WM_RBUTTONUP); });
+    icon->installEventFilter(rightReleaseWatcher_);
 }
 
 // Posted, not sent: the icon's own mouse handler is still running, and the
@@ -136,6 +195,10 @@ bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
 void QtPlatform::deliverTrayNotification(HWND window, quint32 message, qintptr code) {
     if (QWidget* target = QWidget::find(window))
         QCoreApplication::postEvent(target, new TrayCallbackEvent(message, code));
+}
+
+void QtPlatform::setTrayMenu(QMenu* menu) {
+    trayMenu_ = menu;
 }
 
 void QtPlatform::setTopmost(QWidget* window) {
@@ -148,17 +211,20 @@ void QtPlatform::popupMenu(QMenu* menu, int flags) {
     LeftButtonOnly leftOnly;
     if ((flags & 2) == 0)
         menu->installEventFilter(&leftOnly);
-    menu->exec(QCursor::pos());
+    const std::optional<QPoint> hostPosition =
+        menu == trayMenu_ ? std::exchange(trayMenuPosition_, std::nullopt) : std::nullopt;
+    menu->exec(hostPosition.value_or(QCursor::pos()));
     menu->removeEventFilter(&leftOnly);
 }
 
-QSize QtPlatform::screenSizeTwips() {
+QRect QtPlatform::screenRectTwips() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return {};
     const qreal dpi = screenDpi();
-    const QSize pixels = screen->geometry().size();
-    return {pixelsToTwips(pixels.width(), dpi), pixelsToTwips(pixels.height(), dpi)};
+    const QRect pixels = screen->geometry();
+    return {pixelsToTwips(pixels.x(), dpi), pixelsToTwips(pixels.y(), dpi),
+            pixelsToTwips(pixels.width(), dpi), pixelsToTwips(pixels.height(), dpi)};
 }
 
 QSize QtPlatform::outerSizeTwips(QWidget* window) {

@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include <QPointer>
+#include <optional>
 
 class QSystemTrayIcon;
 
@@ -17,9 +18,10 @@ class QtPlatform : public Platform {
     bool getOpenFileName(OPENFILENAME& record) override;
     int shellExecute(QWidget* owner, const QString& operation, const QString& file) override;
     bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
+    void setTrayMenu(QMenu* menu) override;
     void setTopmost(QWidget* window) override;
     void popupMenu(QMenu* menu, int flags) override;
-    QSize screenSizeTwips() override;
+    QRect screenRectTwips() override;
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;
     QString appPath() override;
@@ -27,7 +29,13 @@ class QtPlatform : public Platform {
 
   private:
     bool addTrayIcon(const NOTIFYICONDATA& data);
+    void createTrayIcon(const NOTIFYICONDATA& data);
+    void watchRightRelease(HWND window, quint32 callback);
     void deliverTrayNotification(HWND window, quint32 message, qintptr code);
 
     QPointer<QSystemTrayIcon> tray_;
+    QPointer<QMenu> trayMenu_;
+    bool statusNotifierHost_ = false;
+    QPointer<QObject> rightReleaseWatcher_; // goes with the icon
+    std::optional<QPoint> trayMenuPosition_;
 };

@@ -4,7 +4,9 @@
 # helpers get a scratch home of their own, away from the user's configuration
 # and bus. Everything started here is torn down on every way out.
 #
-# Usage: desktop.sh [--timeout SECONDS] [--name NAME] -- command [args]
+# Usage: desktop.sh [--timeout SECONDS] [--name NAME] [--no-tray] -- command [args]
+# --no-tray (or TOVLAN_E2E_TRAY=none) leaves trayer out: a desktop without a
+# system tray, as plain GNOME or openbox; a test may bring a tray host of its own.
 # The command sees DISPLAY, DBUS_SESSION_BUS_ADDRESS, PYTHONPATH (this folder,
 # for the desktop helpers) and TOVLAN_E2E_SCRATCH (a private scratch folder).
 # TOVLAN_E2E_KEEP=1 keeps the scratch folder (copies, logs) for a look.
@@ -12,10 +14,12 @@ set -euo pipefail
 
 limit=100
 name=command
+tray=${TOVLAN_E2E_TRAY:-xembed}
 while [ $# -gt 0 ]; do
     case $1 in
     --timeout) limit=$2; shift 2 ;;
     --name) name=$2; shift 2 ;;
+    --no-tray) tray=none; shift ;;
     --) shift; break ;;
     *) break ;;
     esac
@@ -107,10 +111,12 @@ openbox --sm-disable >"$scratch/openbox.log" 2>&1 &
 pids+=($!)
 wait_for openbox 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 
-trayer --edge top --align right --widthtype request --height 24 --transparent false \
-    --SetDockType true --expand false >"$scratch/trayer.log" 2>&1 &
-pids+=($!)
-wait_for trayer 10 /usr/bin/python3 -c 'import sys, xdesktop; sys.exit(not xdesktop.tray_manager())'
+if [ "$tray" != none ]; then
+    trayer --edge top --align right --widthtype request --height 24 --transparent false \
+        --SetDockType true --expand false >"$scratch/trayer.log" 2>&1 &
+    pids+=($!)
+    wait_for trayer 10 /usr/bin/python3 -c 'import sys, xdesktop; sys.exit(not xdesktop.tray_manager())'
+fi
 
 export TOVLAN_E2E_SCRATCH=$scratch
 

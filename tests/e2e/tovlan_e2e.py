@@ -8,14 +8,15 @@ import os
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 
 import pyatspi
 
 from accessible import (POPUP_MENUS, accessible_application, child_named, click, find_all,
                         menu_items, submenu_of)
-from xdesktop import (TimedOut, click_window, is_viewable, managed_windows_of, outer_geometry, run,
-                      screen_size, tray_icons, wait_until, window_title)
+from xdesktop import (Geometry, TimedOut, is_viewable, managed_windows_of, outer_geometry, run,
+                      screen_size, tray_icons, wait_until, window_geometry, window_title)
 
 PROGRAM = os.environ.get("TOVLAN_PROGRAM", "")
 SCRATCH = os.environ.get("TOVLAN_E2E_SCRATCH") or tempfile.gettempdir()
@@ -66,27 +67,30 @@ def read_bytes(path):
         return None
 
 
-def gaps_to_corner(window, corner):
-    """Pixels between the window's outer frame and the corner's two screen edges."""
+def gaps_to_corner(window, corner, monitor=None):
+    """Pixels between the window's outer frame and the corner's two edges of the
+    monitor (a Geometry), by default of the whole screen."""
     _, left, top = CORNERS[corner]
-    width, height = screen_size()
+    area = monitor or Geometry(0, 0, *screen_size())
     frame = outer_geometry(window)
-    return (frame.x if left else width - frame.right,
-            frame.y if top else height - frame.bottom)
+    return (frame.x - area.x if left else area.right - frame.right,
+            frame.y - area.y if top else area.bottom - frame.bottom)
 
 
 class Launcher:
     """One run of the launcher from its own copy in a fresh folder."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, env=None):
+        """env: the program's whole environment, by default this process's."""
         self.folder = folder
+        self.env = env
         self.path = os.path.join(folder, os.path.basename(PROGRAM))
         shutil.copy2(PROGRAM, self.path)
         self.process = None
         self._window = 0
 
     def start(self, timeout=10.0):
-        self.process = subprocess.Popen([self.path], cwd=self.folder)
+        self.process = subprocess.Popen([self.path], cwd=self.folder, env=self.env)
         self._window = wait_until(self._find_main_window, timeout, "the launcher window")
         return self
 
@@ -149,9 +153,18 @@ class Launcher:
         return self._popup_menu_opened_by(lambda: click(widget, button=3), timeout)
 
     def open_tray_menu(self, timeout=5.0):
-        """Right-clicks the tray icon and returns the menu that opens."""
+        """Right-clicks the tray icon and returns the menu that opens; fails if the
+        menu opens while the button is still down."""
         icon = self.tray_icon(timeout)
-        return self._popup_menu_opened_by(lambda: click_window(icon, button=3), timeout)
+        frame = window_geometry(icon)
+        run("xdotool", "mousemove", str(frame.x + frame.width // 2),
+            str(frame.y + frame.height // 2), "mousedown", "3")
+        time.sleep(0.3)
+        self.round_trip()
+        if self.popup_menus():
+            run("xdotool", "mouseup", "3")
+            raise AssertionError("the tray menu opened on the press alone")
+        return self._popup_menu_opened_by(lambda: run("xdotool", "mouseup", "3"), timeout)
 
     def _popup_menu_opened_by(self, action, timeout):
         before = self.popup_menus()
@@ -244,10 +257,10 @@ class LauncherTestCase(unittest.TestCase):
     def new_folder(self):
         return tempfile.mkdtemp(prefix="case-", dir=SCRATCH)
 
-    def start_launcher(self, folder=None):
+    def start_launcher(self, folder=None, env=None):
         """Starts the launcher from folder (the test's own by default); stopped after the
         test, or earlier when used as a context manager."""
-        launcher = Launcher(folder or self.folder)
+        launcher = Launcher(folder or self.folder, env)
         self.addCleanup(launcher.stop)
         return launcher.start()
 

@@ -66,6 +66,17 @@ def window_geometry(window):
     )
 
 
+def primary_monitor():
+    """The primary monitor's area as RandR tells it, e.g. a monitor made with
+    xrandr --setmonitor; without one marked primary, the whole screen."""
+    for line in run("xrandr", "--listmonitors").splitlines()[1:]:
+        match = re.search(r"\*\S+\s+(\d+)/\d+x(\d+)/\d+\+(\d+)\+(\d+)", line)
+        if match:
+            width, height, x, y = map(int, match.groups())
+            return Geometry(x, y, width, height)
+    return Geometry(0, 0, *screen_size())
+
+
 def screen_size():
     geometry = window_geometry(root_window())
     return geometry.width, geometry.height

@@ -178,7 +178,8 @@ void CommandsTest::cornerMovesTicksAndSaves() {
     Form1& w = f.start();
     w.corner_Click(2);
     QCOMPARE(f.platform.lastMoveTwips,
-             QPoint(0, f.platform.screen.height() - f.platform.outerSizeTwips(&w).height()));
+             QPoint(f.platform.screen.x(), f.platform.screen.y() + f.platform.screen.height() -
+                                               f.platform.outerSizeTwips(&w).height()));
     for (int i = 0; i < 4; ++i)
         QCOMPARE(w.menus().corners[i]->isChecked(), i == 1);
     QStringList lines;
@@ -209,7 +210,7 @@ void CommandsTest::cornerSaveFailureIsReportedAfterMove() {
     setWriteFaultForTesting(WriteFault::InMiddle);
     w.corner_Click(1);
     setWriteFaultForTesting(WriteFault::None);
-    QCOMPARE(f.platform.lastMoveTwips, QPoint(0, 0));
+    QCOMPARE(f.platform.lastMoveTwips, f.platform.screen.topLeft());
     QVERIFY(w.menus().corners[0]->isChecked());
     QCOMPARE(f.platform.messageTexts(), QStringList({"書き込みエラー"}));
     QCOMPARE(f.settingsBytes(), before);

@@ -63,10 +63,13 @@ void StartupTest::placesWindowInStoredCorner() {
         QCOMPARE(f.platform.lastMoved, nullptr);
         return;
     }
-    const QSize outer = f.platform.outerSizeTwips(&w);
-    const QPoint expected(right ? f.platform.screen.width() - outer.width() : 0,
-                          bottom ? f.platform.screen.height() - outer.height() : 0);
-    QCOMPARE(f.platform.lastMoveTwips, expected);
+    // Flush with the primary monitor's edges, which stands right of another.
+    const QRect& screen = f.platform.screen;
+    const QRect outer(f.platform.lastMoveTwips, f.platform.outerSizeTwips(&w));
+    QCOMPARE(right ? outer.x() + outer.width() : outer.x(),
+             right ? screen.x() + screen.width() : screen.x());
+    QCOMPARE(bottom ? outer.y() + outer.height() : outer.y(),
+             bottom ? screen.y() + screen.height() : screen.y());
 }
 
 void StartupTest::placesAgainWhenFrameArrives() {
@@ -78,8 +81,8 @@ void StartupTest::placesAgainWhenFrameArrives() {
     QMoveEvent framed(w.pos(), w.pos());
     QCoreApplication::sendEvent(&w, &framed);
     const QSize outer = f.platform.outerSizeTwips(&w);
-    QCOMPARE(f.platform.lastMoveTwips, QPoint(f.platform.screen.width() - outer.width(),
-                                              f.platform.screen.height() - outer.height()));
+    QCOMPARE(f.platform.lastMoveTwips, f.platform.screen.bottomRight() + QPoint(1, 1) -
+                                           QPoint(outer.width(), outer.height()));
     // A drag by the user keeps the size and is left alone.
     f.platform.lastMoveTwips = {};
     QCoreApplication::sendEvent(&w, &framed);

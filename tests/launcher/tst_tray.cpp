@@ -48,6 +48,8 @@ void TrayTest::enteringFillsRecordHidesAndAddsIcon() {
     QCOMPARE(r.uCallbackMessage, 512u);
     QCOMPARE(QByteArray(r.szTip), QByteArray("Tovlan"));
     QVERIFY(!r.hIcon.isNull());
+    // Hosts that draw the icon's menu themselves get the tray menu.
+    QCOMPARE(f.platform.trayMenu, w.menus().tasukumenu);
 }
 
 void TrayTest::deleteKeyEntersTrayOncePerPress_data() {
@@ -144,9 +146,20 @@ void TrayTest::noTrayMinimisesInstead() {
     LauncherFixture f;
     f.platform.trayAddSucceeds = false;
     Form1& w = f.start();
+    // Never hidden on the way: a window mapped again iconic right after it
+    // was unmapped can come back shown.
+    struct HideCounter : QObject {
+        int hides = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            hides += e->type() == QEvent::Hide && !e->spontaneous();
+            return false;
+        }
+    } counter;
+    w.installEventFilter(&counter);
     w.hyouzi_Click();
     QVERIFY(w.isMinimized());
     QVERIFY(w.isVisible());
+    QCOMPARE(counter.hides, 0);
 }
 
 void TrayTest::quitFromEitherMenuLeavesNoIcon() {

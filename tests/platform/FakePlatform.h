@@ -39,12 +39,14 @@ class FakePlatform : public Platform {
     QList<Launch> launches;
     QList<TrayCall> trayCalls;
     QList<QMenu*> popups;
+    QMenu* trayMenu = nullptr;
     QList<int> popupFlags;
     int topmostCalls = 0;
     bool ended = false;
     bool trayIconPresent = false;
 
-    QSize screen{1024 * 15, 768 * 15};
+    // The primary monitor, right of another one.
+    QRect screen{1280 * 15, 0, 1024 * 15, 768 * 15};
     QSize frameExtraTwips{0, 0};
     QString programFolder;
 
@@ -53,9 +55,10 @@ class FakePlatform : public Platform {
     bool getOpenFileName(OPENFILENAME& record) override;
     int shellExecute(QWidget* owner, const QString& operation, const QString& file) override;
     bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
+    void setTrayMenu(QMenu* menu) override { trayMenu = menu; }
     void setTopmost(QWidget* window) override;
     void popupMenu(QMenu* menu, int flags) override;
-    QSize screenSizeTwips() override { return screen; }
+    QRect screenRectTwips() override { return screen; }
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;
     QString appPath() override { return programFolder; }

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <vector>
+
+// The X display the launcher needs, and the variables it sets for Qt alone.
+//
+// The launcher must run as an X11 client: only there can a window place
+// itself in a screen corner and stay above others (a Wayland compositor
+// decides both itself), so it goes through XWayland whatever
+// QT_QPA_PLATFORM says. It also lays itself out in whole device pixels:
+// under Qt's own scaling a 1 px frame border becomes half a logical pixel,
+// and a window placed in logical pixels misses the screen's edge by one. The
+// screen's DPI scales the layout instead, since every length is in twips.
+class QtEnvironment {
+  public:
+    // True when DISPLAY names an X server that accepts a connection.
+    static bool xDisplayReachable();
+
+    // Sets the variables; call before the application object exists.
+    void prepareForLauncher();
+    // Gives back the user's values once Qt has read them: the programs the
+    // launcher starts choose their own platform and scaling.
+    void restoreForChildren();
+
+  private:
+    struct Saved {
+        const char* name;
+        bool wasSet;
+        QByteArray value;
+    };
+    void set(const char* name, const QByteArray& value);
+    void unset(const char* name);
+    void remember(const char* name);
+
+    std::vector<Saved> saved_;
+};
