@@ -11,6 +11,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLayout>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -49,6 +51,25 @@ class LeftButtonOnly : public QObject {
     }
 };
 
+// A window manager cuts a title that does not fit beside the window's icon
+// and buttons: openbox showed a message box as narrow as "そこは違います"
+// with the title "T…". Such a box is made as wide as its title needs.
+int widthForTitle(const QWidget& window) {
+    QFont titleFont = window.font();
+    titleFont.setBold(true);
+    constexpr int IconAndButtons = 120; // the icon, minimise and close, their gaps
+    return QFontMetrics(titleFont).horizontalAdvance(window.windowTitle()) + IconAndButtons;
+}
+
+// A message box sizes itself to its text; the room goes to the text.
+void widenForTitle(QMessageBox& box) {
+    auto* text = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!text)
+        return;
+    const QMargins margins = box.layout() ? box.layout()->contentsMargins() : QMargins();
+    text->setMinimumWidth(widthForTitle(box) - margins.left() - margins.right());
+}
+
 } // namespace
 
 QtPlatform::QtPlatform() = default;
@@ -61,6 +82,7 @@ void QtPlatform::messageBox(const QString& prompt, int, const QString& title) {
     QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QStringLiteral("Tovlan") : title, prompt,
                     QMessageBox::Ok);
     box.setAccessibleName(box.windowTitle());
+    widenForTitle(box);
     box.exec();
 }
 
@@ -70,6 +92,7 @@ QString QtPlatform::inputBox(const QString& prompt, const QString& title) {
     dialog.setAccessibleName(title);
     dialog.setLabelText(prompt);
     dialog.setTextValue(QString());
+    dialog.setMinimumWidth(widthForTitle(dialog));
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
