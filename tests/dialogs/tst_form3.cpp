@@ -5,8 +5,11 @@
 #include "SafeWrite.h"
 #include "Twips.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QGroupBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 
@@ -64,6 +67,19 @@ void Form3Test::layout() {
     QCOMPARE(tabOrder, QStringList({"Text1", "Text2", "Command2", "Command1", "Text3", "Command3",
                                     "Text4", "Command5", "Text5", "Command7", "Text6", "Command8",
                                     "Text7", "Command9", "OK", "Command10", "Text1"}));
+
+    // Each frame's line runs through its title, clear above its controls.
+    for (const char* name : {"Frame1", "Frame2", "Frame3"}) {
+        auto* frame = d.findChild<QGroupBox*>(name);
+        const QImage image = frame->grab().toImage();
+        const int x = frame->width() - 8; // right of the title, of every control
+        int line = 0;
+        while (line < image.height() && image.pixel(x, line) == image.pixel(x, 0))
+            ++line;
+        QVERIFY2(line < frame->fontMetrics().height(), name);
+        for (QWidget* control : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(control->y() > line + 1, qPrintable(control->objectName()));
+    }
 }
 
 void Form3Test::registersAtTheEnd_data() {
