@@ -11,13 +11,34 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 
 namespace {
 const QString DefaultListPath = QStringLiteral("Cat.xxa");
 const QString ListFilter = QStringLiteral("ショートカット|*.xxa");
+
+// A button whose picture fills it whole, over the place where the style
+// draws the focus mark; the mark is drawn over the picture instead, or a
+// keyboard user could not see that the button has the focus.
+class PictureButton : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPushButton::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
+};
 } // namespace
 
 Form1::Form1(Platform& platform, QWidget* parent)
@@ -62,9 +83,12 @@ void Form1::buildControls() {
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setEditText(QStringLiteral("アプリケーション名"));
     Combo1->setAccessibleName(QStringLiteral("アプリケーション名"));
+    // A drop on the edit field would type the dropped path into it; dropped
+    // on the launcher anywhere, it becomes a shortcut instead.
+    Combo1->lineEdit()->setAcceptDrops(false);
     setGeometryTwips(Combo1, 0, 0, 3015, 300);
 
-    Command1 = new QPushButton(this);
+    Command1 = new PictureButton(this);
     Command1->setObjectName(QStringLiteral("Command1"));
     const QPixmap picture = runButtonPicture();
     Command1->setIcon(QIcon(picture));

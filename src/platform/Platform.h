@@ -2,8 +2,10 @@
 
 #include "Win32Records.h"
 
+#include <QPoint>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 class QMenu;
 class QWidget;
@@ -30,8 +32,10 @@ class Platform {
     virtual bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) = 0;
     // Keeps the window above others; shows it.
     virtual void setTopmost(QWidget* window) = 0;
-    // Shows a popup menu at the pointer; flags 2 lets either button choose.
-    virtual void popupMenu(QMenu* menu, int flags = 0) = 0;
+    // Shows a popup menu at the pointer, or with its top-left at the global
+    // point given (a menu opened from the keyboard); flags 2 lets either
+    // button choose.
+    virtual void popupMenu(QMenu* menu, int flags = 0, std::optional<QPoint> at = {}) = 0;
 
     virtual QSize screenSizeTwips() = 0;
     virtual QSize outerSizeTwips(QWidget* window) = 0;

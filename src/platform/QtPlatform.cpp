@@ -167,11 +167,11 @@ void QtPlatform::setTopmost(QWidget* window) {
     window->show();
 }
 
-void QtPlatform::popupMenu(QMenu* menu, int flags) {
+void QtPlatform::popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) {
     LeftButtonOnly leftOnly;
     if ((flags & 2) == 0)
         menu->installEventFilter(&leftOnly);
-    menu->exec(QCursor::pos());
+    menu->exec(at.value_or(QCursor::pos()));
     menu->removeEventFilter(&leftOnly);
 }
 

@@ -18,7 +18,7 @@ class QtPlatform : public Platform {
     int shellExecute(QWidget* owner, const QString& operation, const QString& file) override;
     bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
     void setTopmost(QWidget* window) override;
-    void popupMenu(QMenu* menu, int flags) override;
+    void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override;
     QSize screenSizeTwips() override;
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;

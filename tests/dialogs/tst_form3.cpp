@@ -26,6 +26,8 @@ class Form3Test : public QObject {
     void okSavesSettingsAndRefreshesLauncher_data();
     void okSavesSettingsAndRefreshesLauncher();
     void closingShowsLauncherWithoutReload();
+    void keysPressButtonsAndEscapeCloses_data();
+    void keysPressButtonsAndEscapeCloses();
 };
 
 namespace {
@@ -275,6 +277,46 @@ void Form3Test::closingShowsLauncherWithoutReload() {
     QCOMPARE(f.comboItems(), QStringList({"一", "二", "三"}));
     QCOMPARE(readBytes(f.cwd.file("l.xxa")), listBytes(ThreeEntries + QStringList{"", "C:\\"}));
     QTRY_VERIFY(!w.optionsDialog());
+}
+
+void Form3Test::keysPressButtonsAndEscapeCloses_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("effect"); // "registered", "browsed", "closed" or ""
+    QTest::newRow("Return on 登録") << "Command1" << int(Qt::Key_Return) << "registered";
+    QTest::newRow("keypad Enter on .") << "Command2" << int(Qt::Key_Enter) << "browsed";
+    QTest::newRow("Return on OK") << "OK" << int(Qt::Key_Return) << "closed";
+    QTest::newRow("Return on Close") << "Command10" << int(Qt::Key_Return) << "closed";
+    QTest::newRow("Escape") << "Text1" << int(Qt::Key_Escape) << "closed";
+    QTest::newRow("Return in a box") << "Text1" << int(Qt::Key_Return) << "";
+}
+
+void Form3Test::keysPressButtonsAndEscapeCloses() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(QString, effect);
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeSettings("l.xxa");
+    Form1& w = f.start();
+    Form3& d = openOptions(w);
+    w.hide();
+    type(d, "四", "/bin/four");
+    QApplication::setActiveWindow(&d);
+    auto* widget = d.findChild<QWidget*>(focus);
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key(key));
+
+    const QStringList registered = ThreeEntries + QStringList{"四", "/bin/four"};
+    QCOMPARE(readBytes(f.cwd.file("l.xxa")),
+             listBytes(effect == "registered" ? registered : ThreeEntries));
+    QCOMPARE(f.platform.openDialogs.size(), effect == "browsed" ? 1 : 0);
+    if (effect == "closed") {
+        QVERIFY(w.isVisible());
+        QTRY_VERIFY(!w.optionsDialog());
+    } else {
+        QVERIFY(d.isVisible());
+    }
 }
 
 QTEST_MAIN(Form3Test)

@@ -5,7 +5,9 @@
 #include "SafeWrite.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -17,6 +19,9 @@ class CommandsTest : public QObject {
     void runLaunchesPickedSlotAcrossReloads();
     void runReportsTargetThatCannotOpen();
     void rightButtonReleaseOpensPopup();
+    void keysOpenPopupAndPressRun_data();
+    void keysOpenPopupAndPressRun();
+    void runButtonShowsWhenFocused();
     void newListAppendsExtension_data();
     void newListAppendsExtension();
     void openListKeepsShownListOnCancel();
@@ -91,6 +96,63 @@ void CommandsTest::rightButtonReleaseOpensPopup() {
     QTest::mouseRelease(&w, Qt::RightButton, {}, QPoint(w.width() - 1, w.height() - 1));
     QCOMPARE(f.platform.popups, QList<QMenu*>({w.menus().op1, w.menus().op1}));
     QCOMPARE(f.platform.popupFlags, QList<int>({0, 0}));
+}
+
+void CommandsTest::keysOpenPopupAndPressRun_data() {
+    QTest::addColumn<QString>("focus"); // "edit", "button" or "window"
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("effect"); // "menu", "run" or ""
+    const int shift = Qt::ShiftModifier;
+    const int none = Qt::NoModifier;
+    QTest::newRow("Shift+F10 in the edit field") << "edit" << int(Qt::Key_F10) << shift << "menu";
+    QTest::newRow("Menu key on the button") << "button" << int(Qt::Key_Menu) << none << "menu";
+    QTest::newRow("Shift+F10 on the window") << "window" << int(Qt::Key_F10) << shift << "menu";
+    QTest::newRow("Return on the button") << "button" << int(Qt::Key_Return) << none << "run";
+    QTest::newRow("keypad Enter on the button")
+        << "button" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "run";
+    QTest::newRow("F10 alone") << "edit" << int(Qt::Key_F10) << none << "";
+    QTest::newRow("Return in the edit field") << "edit" << int(Qt::Key_Return) << none << "";
+}
+
+void CommandsTest::keysOpenPopupAndPressRun() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, effect);
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeSettings("l.xxa");
+    Form1& w = f.start();
+    QApplication::setActiveWindow(&w);
+    w.Combo1_Click(1);
+    QWidget* anchor = &w;
+    if (focus == "edit")
+        anchor = w.combo();
+    else if (focus == "button")
+        anchor = w.runButton();
+    anchor->setFocus();
+    QWidget* receiver = focus == "edit" ? w.combo()->lineEdit() : anchor;
+    QTest::keyClick(receiver, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+
+    // The menu opens under the focused control, not wherever the pointer is.
+    const QList<std::optional<QPoint>> popupAt = {anchor->mapToGlobal(QPoint(0, anchor->height()))};
+    QCOMPARE(f.platform.popups, effect == "menu" ? QList<QMenu*>{w.menus().op1} : QList<QMenu*>());
+    QCOMPARE(f.platform.popupPoints, effect == "menu" ? popupAt : QList<std::optional<QPoint>>());
+    QCOMPARE(f.platform.launches.size(), effect == "run" ? 1 : 0);
+    QVERIFY(f.platform.messages.isEmpty());
+}
+
+// The button's picture fills it, so the focus needs a mark of its own.
+void CommandsTest::runButtonShowsWhenFocused() {
+    LauncherFixture f;
+    Form1& w = f.start();
+    QApplication::setActiveWindow(&w);
+    w.combo()->setFocus();
+    const QImage unfocused = w.runButton()->grab().toImage();
+    QTest::keyClick(w.combo()->lineEdit(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w.runButton());
+    QVERIFY(w.runButton()->grab().toImage() != unfocused);
 }
 
 void CommandsTest::newListAppendsExtension_data() {

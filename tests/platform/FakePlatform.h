@@ -40,6 +40,7 @@ class FakePlatform : public Platform {
     QList<TrayCall> trayCalls;
     QList<QMenu*> popups;
     QList<int> popupFlags;
+    QList<std::optional<QPoint>> popupPoints;
     int topmostCalls = 0;
     bool ended = false;
     bool trayIconPresent = false;
@@ -54,7 +55,7 @@ class FakePlatform : public Platform {
     int shellExecute(QWidget* owner, const QString& operation, const QString& file) override;
     bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
     void setTopmost(QWidget* window) override;
-    void popupMenu(QMenu* menu, int flags) override;
+    void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override;
     QSize screenSizeTwips() override { return screen; }
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;
