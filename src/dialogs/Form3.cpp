@@ -278,3 +278,9 @@ void Form3::OK_Click() {
 void Form3::Command10_Click() {
     close();
 }
+
+void Form3::fillRegistration(const QString& name, const QString& path) {
+    Text1->setText(name);
+    Text2->setText(path);
+    Text1->setFocus();
+}

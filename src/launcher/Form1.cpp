@@ -2,6 +2,7 @@
 
 #include "Appearance.h"
 #include "Daiarog.h"
+#include "DroppedItem.h"
 #include "ErrorNumbers.h"
 #include "Form2.h"
 #include "Form3.h"
@@ -52,6 +53,8 @@ Form1::Form1(Platform& platform, QWidget* parent)
     setAccessibleName(QStringLiteral("Tovlan"));
     setWindowIcon(programIcon());
     setFont(programFont());
+    // Files, folders and links dropped on the window become shortcuts.
+    setAcceptDrops(true);
     buildControls();
     menus_ = buildLauncherMenus(this);
     connectControls();
@@ -230,4 +233,21 @@ void Form1::sk2_Click() {
     form2_->show();
     form2_->raise();
     form2_->activateWindow();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+// The options dialog opens as its menu item opens it, with the first dropped
+// item filled in; nothing is written until the user presses "登録".
+void Form1::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    event->acceptProposedAction();
+    const ShortcutEntry entry = shortcutForDroppedUrl(urls.constFirst());
+    sk7_Click();
+    form3_->fillRegistration(entry.name, entry.path);
 }

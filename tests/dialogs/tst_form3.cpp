@@ -28,6 +28,8 @@ class Form3Test : public QObject {
     void closingShowsLauncherWithoutReload();
     void keysPressButtonsAndEscapeCloses_data();
     void keysPressButtonsAndEscapeCloses();
+    void droppedItemFillsRegistration_data();
+    void droppedItemFillsRegistration();
 };
 
 namespace {
@@ -317,6 +319,84 @@ void Form3Test::keysPressButtonsAndEscapeCloses() {
     } else {
         QVERIFY(d.isVisible());
     }
+}
+
+void Form3Test::droppedItemFillsRegistration_data() {
+    QTest::addColumn<QStringList>("urls"); // "{dir}" is the current folder; none: text only
+    QTest::addColumn<bool>("dialogOpen");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("path");
+    const QString dir = "file://{dir}/";
+    QTest::newRow("file") << QStringList{dir + "報告書.pdf"} << false << "報告書.pdf"
+                          << "{dir}/報告書.pdf";
+    QTest::newRow("folder") << QStringList{dir + "資料/"} << false << "資料"
+                            << "{dir}/資料";
+    QTest::newRow("desktop entry in Japanese")
+        << QStringList{dir + "app.desktop"} << false << "エディタ"
+        << "{dir}/app.desktop";
+    QTest::newRow("desktop entry, plain name")
+        << QStringList{dir + "plain.desktop"} << false << "My Tool"
+        << "{dir}/plain.desktop";
+    QTest::newRow("desktop entry without a name")
+        << QStringList{dir + "none.desktop"} << false << "none.desktop"
+        << "{dir}/none.desktop";
+    QTest::newRow("web page") << QStringList{"https://example.com/docs/a%20b.html"} << false
+                              << "a b.html"
+                              << "https://example.com/docs/a%20b.html";
+    QTest::newRow("web site") << QStringList{"https://www.debian.org/"} << false << "www.debian.org"
+                              << "https://www.debian.org/";
+    QTest::newRow("several: the first")
+        << QStringList{dir + "資料/", dir + "報告書.pdf"} << false << "資料"
+        << "{dir}/資料";
+    QTest::newRow("into the open dialog") << QStringList{dir + "報告書.pdf"} << true << "報告書.pdf"
+                                          << "{dir}/報告書.pdf";
+    QTest::newRow("text, not a link") << QStringList() << false << ""
+                                      << "";
+}
+
+void Form3Test::droppedItemFillsRegistration() {
+    QFETCH(QStringList, urls);
+    QFETCH(bool, dialogOpen);
+    QFETCH(QString, name);
+    QFETCH(QString, path);
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeSettings("l.xxa");
+    writeBytes(f.cwd.file("報告書.pdf"), "%PDF");
+    QDir(f.cwd.path()).mkdir("資料");
+    writeBytes(f.cwd.file("app.desktop"), "[Desktop Entry]\nName=Editor\nName[ja]=エディタ\n"
+                                          "[Desktop Action new]\nName[ja]=新しい窓\n");
+    writeBytes(f.cwd.file("plain.desktop"), "# x\r\n[Desktop Entry]\r\nName = My\\sTool\r\n");
+    writeBytes(f.cwd.file("none.desktop"), "[Desktop Entry]\nExec=true\n");
+    Form1& w = f.start();
+    Form3* open = dialogOpen ? &openOptions(w) : nullptr;
+    if (open)
+        type(*open, "打ちかけ", "/bin/typed");
+
+    QMimeData mime;
+    QList<QUrl> links;
+    for (const QString& url : urls)
+        links << QUrl(QString(url).replace("{dir}", f.cwd.path()));
+    links.isEmpty() ? mime.setText("/bin/true") : mime.setUrls(links);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &enter);
+    QCOMPARE(enter.isAccepted(), !links.isEmpty());
+    if (links.isEmpty())
+        return;
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&w, &drop);
+
+    Form3* d = w.optionsDialog();
+    QVERIFY(d && d->isVisible());
+    if (open)
+        QCOMPARE(d, open);
+    path.replace("{dir}", f.cwd.path());
+    QCOMPARE(box(*d, "Text1")->text(), name);
+    QCOMPARE(box(*d, "Text2")->text(), path);
+    // Nothing is written until the user registers it.
+    QCOMPARE(readBytes(f.cwd.file("l.xxa")), listBytes(ThreeEntries));
+    d->findChild<QPushButton*>("Command1")->click();
+    QCOMPARE(readBytes(f.cwd.file("l.xxa")), listBytes(ThreeEntries + QStringList{name, path}));
 }
 
 QTEST_MAIN(Form3Test)
