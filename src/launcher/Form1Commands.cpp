@@ -135,7 +135,8 @@ void Form1::closeEvent(QCloseEvent* event) {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (watched == Combo1->lineEdit() && isEnterKey(key))
+        // The keys reach the combo box, which passes them to its edit field.
+        if (watched != Command1 && isEnterKey(key))
             return true;
         if (isContextMenuKey(key)) {
             showPopupMenuFromKeyboard();
@@ -147,9 +148,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
             hyouzi_Click();
             return watched == Command1;
         }
-    } else if (event->type() == QEvent::ContextMenu && watched == Combo1->lineEdit()) {
-        // The keys themselves open op1 (above); the edit field's own menu
-        // stays for the right mouse button.
+    } else if (event->type() == QEvent::ContextMenu && watched != Command1) {
+        // The Menu key comes with a context menu request, which the combo box
+        // passes to its edit field. The key itself opens op1 (above); the
+        // field's own edit menu stays for the right mouse button.
         return static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
     } else if (event->type() == QEvent::MouseButtonRelease && watched == Command1) {
         // Handled here, so the release does not reach the window as well.
