@@ -25,7 +25,8 @@ const QString ListFilter = QStringLiteral("ショートカット|*.xxa");
 
 // A button whose picture fills it whole, over the place where the style
 // draws the focus mark; the mark is drawn over the picture instead, or a
-// keyboard user could not see that the button has the focus.
+// keyboard user could not see that the button has the focus. As the style
+// does for the other buttons, only once the keyboard has moved the focus.
 class PictureButton : public QPushButton {
   public:
     using QPushButton::QPushButton;
@@ -33,7 +34,7 @@ class PictureButton : public QPushButton {
   protected:
     void paintEvent(QPaintEvent* event) override {
         QPushButton::paintEvent(event);
-        if (!hasFocus())
+        if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))
             return;
         QPainter painter(this);
         painter.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
