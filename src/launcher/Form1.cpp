@@ -236,9 +236,17 @@ void Form1::sk2_Click() {
     form2_->activateWindow();
 }
 
+// The dropped item stays where it is: a shortcut only points at it. Taken
+// as a move, the file manager would delete the original.
+static void acceptAsLink(QDropEvent* event) {
+    const bool canLink = event->possibleActions() & Qt::LinkAction;
+    event->setDropAction(canLink ? Qt::LinkAction : Qt::CopyAction);
+    event->accept();
+}
+
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
     if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+        acceptAsLink(event);
 }
 
 // The options dialog opens as its menu item opens it, with the first dropped
@@ -247,7 +255,7 @@ void Form1::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.isEmpty())
         return;
-    event->acceptProposedAction();
+    acceptAsLink(event);
     const ShortcutEntry entry = shortcutForDroppedUrl(urls.constFirst());
     sk7_Click();
     form3_->fillRegistration(entry.name, entry.path);

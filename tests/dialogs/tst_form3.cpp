@@ -378,13 +378,18 @@ void Form3Test::droppedItemFillsRegistration() {
     for (const QString& url : urls)
         links << QUrl(QString(url).replace("{dir}", f.cwd.path()));
     links.isEmpty() ? mime.setText("/bin/true") : mime.setUrls(links);
-    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    // Dragged with Shift, which asks for a move: taken as a link, the file
+    // manager leaves the original where it is.
+    const auto actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(QPoint(5, 5), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
     QCoreApplication::sendEvent(&w, &enter);
     QCOMPARE(enter.isAccepted(), !links.isEmpty());
     if (links.isEmpty())
         return;
-    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCOMPARE(enter.dropAction(), Qt::LinkAction);
+    QDropEvent drop(QPointF(5, 5), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
     QCoreApplication::sendEvent(&w, &drop);
+    QCOMPARE(drop.dropAction(), Qt::LinkAction);
 
     Form3* d = w.optionsDialog();
     QVERIFY(d && d->isVisible());
