@@ -173,8 +173,8 @@ void Form1::keyPressEvent(QKeyEvent* event) {
 }
 
 void Form1::contextMenuEvent(QContextMenuEvent* event) {
-    // Some platforms follow the Menu key with a context menu request; the
-    // key itself has opened op1 already.
+    // On X the Menu key comes with a context menu request as well; the key
+    // itself opens op1.
     if (event->reason() == QContextMenuEvent::Keyboard)
         event->accept();
     else

@@ -18,9 +18,9 @@ inline bool isContextMenuKey(const QKeyEvent* key) {
            (key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier);
 }
 
-// Enter presses the focused button, as Space does. Qt does that only in its
-// own dialog class, and only for the default button. A held key presses once.
-// Answers whether the key was used.
+// Enter presses the focused button, as Space does; Qt does that only inside
+// its own dialog class. A held key presses once. Answers whether the key
+// was used.
 inline bool pressFocusedButton(QWidget* window, QKeyEvent* key) {
     auto* button = qobject_cast<QPushButton*>(window->focusWidget());
     if (!isEnterKey(key) || !button || !button->isEnabled())
