@@ -11,9 +11,9 @@
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLayout>
-#include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
