@@ -106,6 +106,10 @@ void Form1::buildControls() {
 
 void Form1::connectControls() {
     connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);
+    // Qt takes a typed name that matches an item as chosen when the edit
+    // field loses the focus, say on Tab to the run button; only a pick in
+    // the list chooses an entry.
+    disconnect(Combo1->lineEdit(), &QLineEdit::editingFinished, Combo1, nullptr);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     // Enter in the edit field would pick a typed name; only a pick in the
     // list chooses an entry.

@@ -43,8 +43,11 @@ void CommandsTest::runNeedsAPickedShownEntry() {
     f.writeList("l.xxa", ThreeEntries);
     f.writeSettings("l.xxa");
     Form1& w = f.start();
-    w.combo()->setEditText("三"); // typing is no pick
-    w.Command1_Click();
+    QApplication::setActiveWindow(&w);
+    w.combo()->setFocus();
+    w.combo()->setEditText("三"); // typing is no pick, nor is leaving the field
+    QTest::keyClick(w.combo(), Qt::Key_Tab);
+    QTest::keyClick(w.runButton(), Qt::Key_Return);
     QCOMPARE(f.platform.messageTexts(), QStringList({"そこは違います"}));
     QCOMPARE(f.platform.messages[0].title, QString("Tovlan"));
     QVERIFY(f.platform.launches.isEmpty());
