@@ -2,6 +2,7 @@
 #include "Form1.h"
 #include "QtEnvironment.h"
 #include "QtPlatform.h"
+#include "QtTexts.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -23,9 +24,12 @@ int main(int argc, char* argv[]) {
     // the program. Only the two quit commands do.
     QApplication::setQuitOnLastWindowClosed(false);
     installFontSubstitutions();
+    installJapaneseQtTexts();
 
     QtPlatform platform;
     Form1 launcher(platform);
+    // Message boxes, the input box and the open-file dialog carry its icon too.
+    QApplication::setWindowIcon(launcher.windowIcon());
     launcher.Form_Load();
     return app.exec();
 }

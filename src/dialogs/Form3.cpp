@@ -7,6 +7,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QStyle>
+#include <qdrawutil.h>
 
 namespace {
 const QString InitialTargetPath = QStringLiteral("C:\\");
@@ -15,9 +18,32 @@ const QString ListFilter = QStringLiteral("ショートカット|*.xxa");
 const QString OpenTitle = QStringLiteral("ファイルを開く");
 const QString BrowseCaption = QStringLiteral(".");
 
+// A frame as the classic desktop draws one: an etched line around the
+// group, whose title interrupts its top edge. The line runs at the middle of
+// the title, so the controls placed below the title are clear of both. (Qt's
+// own group box puts its line under the title, through those controls.)
+class TitledFrame : public QGroupBox {
+  public:
+    using QGroupBox::QGroupBox;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics = fontMetrics();
+        const QRect line = rect().adjusted(0, metrics.height() / 2, 0, 0);
+        qDrawShadeRect(&painter, line, palette(), true, 1, 0);
+        const int padding = 2;
+        const QRect label(metrics.averageCharWidth(), 0,
+                          metrics.horizontalAdvance(title()) + 2 * padding, metrics.height());
+        painter.fillRect(label, palette().window());
+        style()->drawItemText(&painter, label, Qt::AlignCenter, palette(), isEnabled(), title(),
+                              QPalette::WindowText);
+    }
+};
+
 QGroupBox* addFrame(QWidget* parent, const char* name, const QString& title,
                     const TwipsRect& rect) {
-    auto* frame = new QGroupBox(title, parent);
+    auto* frame = new TitledFrame(title, parent);
     frame->setObjectName(QLatin1String(name));
     placeTwips(frame, rect);
     return frame;
@@ -251,4 +277,10 @@ void Form3::OK_Click() {
 
 void Form3::Command10_Click() {
     close();
+}
+
+void Form3::fillRegistration(const QString& name, const QString& path) {
+    Text1->setText(name);
+    Text2->setText(path);
+    Text1->setFocus();
 }

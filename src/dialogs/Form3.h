@@ -30,6 +30,10 @@ class Form3 : public LauncherDialog {
     void OK_Click();
     void Command10_Click(); // "Close"
 
+    // Puts a shortcut into the registration boxes, as if typed, for the user
+    // to register with "登録".
+    void fillRegistration(const QString& name, const QString& path);
+
   private:
     void buildRegistrationFrame();
     void buildStartupFrame();

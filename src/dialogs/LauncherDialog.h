@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Appearance.h"
+#include "Keyboard.h"
 #include "Platform.h"
 #include "RePlaceOnFrameChange.h"
 #include "Twips.h"
@@ -86,6 +87,15 @@ class LauncherDialog : public QWidget {
     }
 
     void showMessage(const QString& text) { platform_.messageBox(text, 0, DialogText::AppTitle); }
+
+    // Enter presses the focused button; Escape closes the dialog as its
+    // window's close button does.
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+            close();
+        else if (!pressFocusedButton(this, event))
+            QWidget::keyPressEvent(event);
+    }
 
     // However the dialog closes, the launcher comes back into view: "OK" and
     // "閉じる" have just sent it to the tray to reload its list. The close

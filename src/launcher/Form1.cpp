@@ -2,6 +2,7 @@
 
 #include "Appearance.h"
 #include "Daiarog.h"
+#include "DroppedItem.h"
 #include "ErrorNumbers.h"
 #include "Form2.h"
 #include "Form3.h"
@@ -11,13 +12,35 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QPainter>
 #include <QPushButton>
 
 namespace {
 const QString DefaultListPath = QStringLiteral("Cat.xxa");
 const QString ListFilter = QStringLiteral("ショートカット|*.xxa");
+
+// A button whose picture fills it whole, over the place where the style
+// draws the focus mark; the mark is drawn over the picture instead, or a
+// keyboard user could not see that the button has the focus. As the style
+// does for the other buttons, only once the keyboard has moved the focus.
+class PictureButton : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPushButton::paintEvent(event);
+        if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))
+            return;
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
+};
 } // namespace
 
 Form1::Form1(Platform& platform, QWidget* parent)
@@ -31,6 +54,8 @@ Form1::Form1(Platform& platform, QWidget* parent)
     setAccessibleName(QStringLiteral("Tovlan"));
     setWindowIcon(programIcon());
     setFont(programFont());
+    // Files, folders and links dropped on the window become shortcuts.
+    setAcceptDrops(true);
     buildControls();
     menus_ = buildLauncherMenus(this);
     connectControls();
@@ -62,9 +87,12 @@ void Form1::buildControls() {
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setEditText(QStringLiteral("アプリケーション名"));
     Combo1->setAccessibleName(QStringLiteral("アプリケーション名"));
+    // A drop on the edit field would type the dropped path into it; dropped
+    // on the launcher anywhere, it becomes a shortcut instead.
+    Combo1->lineEdit()->setAcceptDrops(false);
     setGeometryTwips(Combo1, 0, 0, 3015, 300);
 
-    Command1 = new QPushButton(this);
+    Command1 = new PictureButton(this);
     Command1->setObjectName(QStringLiteral("Command1"));
     const QPixmap picture = runButtonPicture();
     Command1->setIcon(QIcon(picture));
@@ -78,6 +106,10 @@ void Form1::buildControls() {
 
 void Form1::connectControls() {
     connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);
+    // Qt takes a typed name that matches an item as chosen when the edit
+    // field loses the focus, say on Tab to the run button; only a pick in
+    // the list chooses an entry.
+    disconnect(Combo1->lineEdit(), &QLineEdit::editingFinished, Combo1, nullptr);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     // Enter in the edit field would pick a typed name; only a pick in the
     // list chooses an entry.
@@ -208,4 +240,29 @@ void Form1::sk2_Click() {
     form2_->show();
     form2_->raise();
     form2_->activateWindow();
+}
+
+// The dropped item stays where it is: a shortcut only points at it. Taken
+// as a move, the file manager would delete the original.
+static void acceptAsLink(QDropEvent* event) {
+    const bool canLink = event->possibleActions() & Qt::LinkAction;
+    event->setDropAction(canLink ? Qt::LinkAction : Qt::CopyAction);
+    event->accept();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls())
+        acceptAsLink(event);
+}
+
+// The options dialog opens as its menu item opens it, with the first dropped
+// item filled in; nothing is written until the user presses "登録".
+void Form1::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    acceptAsLink(event);
+    const ShortcutEntry entry = shortcutForDroppedUrl(urls.constFirst());
+    sk7_Click();
+    form3_->fillRegistration(entry.name, entry.path);
 }

@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <optional>
 
 class Platform;
 class QComboBox;
@@ -61,7 +62,10 @@ class Form1 : public QWidget {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
 
@@ -74,7 +78,8 @@ class Form1 : public QWidget {
     void showQuickFileItems();
     void moveToCorner(int code);
     void tickCorner(int code);
-    void showPopupMenu();
+    void showPopupMenu(std::optional<QPoint> at = {});
+    void showPopupMenuFromKeyboard();
     void restoreFromTray();
 
     Platform& platform_;

@@ -2,11 +2,13 @@
 // and quit commands, and tray mode.
 #include "Daiarog.h"
 #include "Form1.h"
+#include "Keyboard.h"
 #include "Platform.h"
 #include "TrayCallbackEvent.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -113,8 +115,17 @@ void Form1::Toziru_Click() {
     platform_.endProgram();
 }
 
-void Form1::showPopupMenu() {
-    platform_.popupMenu(menus_.op1, 0);
+void Form1::showPopupMenu(std::optional<QPoint> at) {
+    platform_.popupMenu(menus_.op1, 0, at);
+}
+
+// The Menu key and Shift+F10 open the menu under the focused control, as a
+// right click opens it at the pointer.
+void Form1::showPopupMenuFromKeyboard() {
+    QWidget* anchor = focusWidget();
+    if (anchor == Combo1->lineEdit())
+        anchor = Combo1;
+    showPopupMenu(keyboardMenuPoint(anchor ? anchor : this));
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -128,15 +139,24 @@ void Form1::closeEvent(QCloseEvent* event) {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (watched == Combo1->lineEdit() &&
-            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter))
+        // The keys reach the combo box, which passes them to its edit field.
+        if (watched != Command1 && isEnterKey(key))
             return true;
+        if (isContextMenuKey(key)) {
+            showPopupMenuFromKeyboard();
+            return true;
+        }
         // In the edit field the key still deletes text. The button has no
         // use for it; swallow it there, or it would reach the window too.
         if (key->key() == Qt::Key_Delete) {
             hyouzi_Click();
             return watched == Command1;
         }
+    } else if (event->type() == QEvent::ContextMenu && watched != Command1) {
+        // The Menu key comes with a context menu request, which the combo box
+        // passes to its edit field. The key itself opens op1 (above); the
+        // field's own edit menu stays for the right mouse button.
+        return static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
     } else if (event->type() == QEvent::MouseButtonRelease && watched == Command1) {
         // Handled here, so the release does not reach the window as well.
         if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
@@ -150,7 +170,19 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 void Form1::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Delete)
         hyouzi_Click();
-    QWidget::keyPressEvent(event);
+    else if (isContextMenuKey(event))
+        showPopupMenuFromKeyboard();
+    else if (!pressFocusedButton(this, event))
+        QWidget::keyPressEvent(event);
+}
+
+void Form1::contextMenuEvent(QContextMenuEvent* event) {
+    // On X the Menu key comes with a context menu request as well; the key
+    // itself opens op1.
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        event->accept();
+    else
+        event->ignore();
 }
 
 void Form1::mouseReleaseEvent(QMouseEvent* event) {

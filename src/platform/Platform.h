@@ -3,8 +3,10 @@
 #include "Win32Records.h"
 
 #include <QRect>
+#include <QPoint>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 class QMenu;
 class QWidget;
@@ -34,8 +36,10 @@ class Platform {
     virtual void setTrayMenu(QMenu* menu) = 0;
     // Keeps the window above others; shows it.
     virtual void setTopmost(QWidget* window) = 0;
-    // Shows a popup menu at the pointer; flags 2 lets either button choose.
-    virtual void popupMenu(QMenu* menu, int flags = 0) = 0;
+    // Shows a popup menu at the pointer, or with its top-left at the global
+    // point given (a menu opened from the keyboard); flags 2 lets either
+    // button choose.
+    virtual void popupMenu(QMenu* menu, int flags = 0, std::optional<QPoint> at = {}) = 0;
 
     // The primary monitor's rectangle on the whole desktop, panels included.
     virtual QRect screenRectTwips() = 0;

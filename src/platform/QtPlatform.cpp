@@ -13,6 +13,8 @@
 #include <QDBusInterface>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -82,6 +84,25 @@ QWidget* xembedIconWindow() {
     return found == windows.end() ? nullptr : *found;
 }
 
+// A window manager cuts a title that does not fit beside the window's icon
+// and buttons: openbox showed a message box as narrow as "そこは違います"
+// with the title "T…". Such a box is made as wide as its title needs.
+int widthForTitle(const QWidget& window) {
+    QFont titleFont = window.font();
+    titleFont.setBold(true);
+    constexpr int IconAndButtons = 120; // the icon, minimise and close, their gaps
+    return QFontMetrics(titleFont).horizontalAdvance(window.windowTitle()) + IconAndButtons;
+}
+
+// A message box sizes itself to its text; the room goes to the text.
+void widenForTitle(QMessageBox& box) {
+    auto* text = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!text)
+        return;
+    const QMargins margins = box.layout() ? box.layout()->contentsMargins() : QMargins();
+    text->setMinimumWidth(widthForTitle(box) - margins.left() - margins.right());
+}
+
 } // namespace
 
 QtPlatform::QtPlatform() {
@@ -96,6 +117,7 @@ void QtPlatform::messageBox(const QString& prompt, int, const QString& title) {
     QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QStringLiteral("Tovlan") : title, prompt,
                     QMessageBox::Ok);
     box.setAccessibleName(box.windowTitle());
+    widenForTitle(box);
     box.exec();
 }
 
@@ -105,6 +127,7 @@ QString QtPlatform::inputBox(const QString& prompt, const QString& title) {
     dialog.setAccessibleName(title);
     dialog.setLabelText(prompt);
     dialog.setTextValue(QString());
+    dialog.setMinimumWidth(widthForTitle(dialog));
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
@@ -207,13 +230,13 @@ void QtPlatform::setTopmost(QWidget* window) {
     window->show();
 }
 
-void QtPlatform::popupMenu(QMenu* menu, int flags) {
+void QtPlatform::popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) {
     LeftButtonOnly leftOnly;
     if ((flags & 2) == 0)
         menu->installEventFilter(&leftOnly);
     const std::optional<QPoint> hostPosition =
         menu == trayMenu_ ? std::exchange(trayMenuPosition_, std::nullopt) : std::nullopt;
-    menu->exec(hostPosition.value_or(QCursor::pos()));
+    menu->exec(at.value_or(hostPosition.value_or(QCursor::pos())));
     menu->removeEventFilter(&leftOnly);
 }
 

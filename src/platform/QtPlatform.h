@@ -20,7 +20,7 @@ class QtPlatform : public Platform {
     bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
     void setTrayMenu(QMenu* menu) override;
     void setTopmost(QWidget* window) override;
-    void popupMenu(QMenu* menu, int flags) override;
+    void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override;
     QRect screenRectTwips() override;
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;

@@ -5,6 +5,7 @@
 #include "LauncherFixture.h"
 #include "SafeWrite.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -175,11 +176,22 @@ void Form2Test::besideOptionsDialogNoEntryIsLost() {
     QCOMPARE(f.listFile(), listBytes({"二", "/bin/two", "四", "C:\\", "五", "C:\\"}));
 }
 
+namespace {
+// The buttons are pressed with Enter, as a keyboard user does.
+void pressEnterOn(Form2& d, const char* button) {
+    QApplication::setActiveWindow(&d);
+    auto* widget = d.findChild<QPushButton*>(button);
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key_Return);
+}
+} // namespace
+
 void Form2Test::closingShowsLauncher() {
     Fixture f;
     Form2& d = f.openDelete();
     d.Combo1_Click(0);
-    d.Command1_Click();
+    pressEnterOn(d, "Command1");
+    QCOMPARE(f.listFile(), listBytes(ThreeEntries.mid(2)));
     f.launcher->hyouzi_Click();
     d.close(); // as the window system asks: shown, not reloaded
     QVERIFY(f.launcher->isVisible());
@@ -187,9 +199,16 @@ void Form2Test::closingShowsLauncher() {
     QTRY_VERIFY(!f.launcher->deleteDialog());
 
     Form2& again = f.openDelete();
-    again.findChild<QPushButton*>("Command2")->click();
+    pressEnterOn(again, "Command2");
     QCOMPARE(f.comboItems(), QStringList({"二", "三"}));
     QVERIFY(f.launcher->isVisible() && f.platform.trayIconPresent);
+    QTRY_VERIFY(!f.launcher->deleteDialog());
+
+    // Escape closes it as the window's close button does.
+    f.launcher->hide();
+    Form2& third = f.openDelete();
+    QTest::keyClick(combo(third), Qt::Key_Escape);
+    QVERIFY(f.launcher->isVisible());
     QTRY_VERIFY(!f.launcher->deleteDialog());
 }
 

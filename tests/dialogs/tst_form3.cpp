@@ -5,8 +5,11 @@
 #include "SafeWrite.h"
 #include "Twips.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QGroupBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 
@@ -23,6 +26,10 @@ class Form3Test : public QObject {
     void okSavesSettingsAndRefreshesLauncher_data();
     void okSavesSettingsAndRefreshesLauncher();
     void closingShowsLauncherWithoutReload();
+    void keysPressButtonsAndEscapeCloses_data();
+    void keysPressButtonsAndEscapeCloses();
+    void droppedItemFillsRegistration_data();
+    void droppedItemFillsRegistration();
 };
 
 namespace {
@@ -64,6 +71,19 @@ void Form3Test::layout() {
     QCOMPARE(tabOrder, QStringList({"Text1", "Text2", "Command2", "Command1", "Text3", "Command3",
                                     "Text4", "Command5", "Text5", "Command7", "Text6", "Command8",
                                     "Text7", "Command9", "OK", "Command10", "Text1"}));
+
+    // Each frame's line runs through its title, clear above its controls.
+    for (const char* name : {"Frame1", "Frame2", "Frame3"}) {
+        auto* frame = d.findChild<QGroupBox*>(name);
+        const QImage image = frame->grab().toImage();
+        const int x = frame->width() - 8; // right of the title, of every control
+        int line = 0;
+        while (line < image.height() && image.pixel(x, line) == image.pixel(x, 0))
+            ++line;
+        QVERIFY2(line < frame->fontMetrics().height(), name);
+        for (QWidget* control : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(control->y() > line + 1, qPrintable(control->objectName()));
+    }
 }
 
 void Form3Test::registersAtTheEnd_data() {
@@ -259,6 +279,129 @@ void Form3Test::closingShowsLauncherWithoutReload() {
     QCOMPARE(f.comboItems(), QStringList({"一", "二", "三"}));
     QCOMPARE(readBytes(f.cwd.file("l.xxa")), listBytes(ThreeEntries + QStringList{"", "C:\\"}));
     QTRY_VERIFY(!w.optionsDialog());
+}
+
+void Form3Test::keysPressButtonsAndEscapeCloses_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("effect"); // "registered", "browsed", "closed" or ""
+    QTest::newRow("Return on 登録") << "Command1" << int(Qt::Key_Return) << "registered";
+    QTest::newRow("keypad Enter on .") << "Command2" << int(Qt::Key_Enter) << "browsed";
+    QTest::newRow("Return on OK") << "OK" << int(Qt::Key_Return) << "closed";
+    QTest::newRow("Return on Close") << "Command10" << int(Qt::Key_Return) << "closed";
+    QTest::newRow("Escape") << "Text1" << int(Qt::Key_Escape) << "closed";
+    QTest::newRow("Return in a box") << "Text1" << int(Qt::Key_Return) << "";
+}
+
+void Form3Test::keysPressButtonsAndEscapeCloses() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(QString, effect);
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeSettings("l.xxa");
+    Form1& w = f.start();
+    Form3& d = openOptions(w);
+    w.hide();
+    type(d, "四", "/bin/four");
+    QApplication::setActiveWindow(&d);
+    auto* widget = d.findChild<QWidget*>(focus);
+    widget->setFocus();
+    QTest::keyClick(widget, Qt::Key(key));
+
+    const QStringList registered = ThreeEntries + QStringList{"四", "/bin/four"};
+    QCOMPARE(readBytes(f.cwd.file("l.xxa")),
+             listBytes(effect == "registered" ? registered : ThreeEntries));
+    QCOMPARE(f.platform.openDialogs.size(), effect == "browsed" ? 1 : 0);
+    if (effect == "closed") {
+        QVERIFY(w.isVisible());
+        QTRY_VERIFY(!w.optionsDialog());
+    } else {
+        QVERIFY(d.isVisible());
+    }
+}
+
+void Form3Test::droppedItemFillsRegistration_data() {
+    QTest::addColumn<QStringList>("urls"); // "{dir}" is the current folder; none: text only
+    QTest::addColumn<bool>("dialogOpen");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("path");
+    const QString dir = "file://{dir}/";
+    QTest::newRow("file") << QStringList{dir + "報告書.pdf"} << false << "報告書.pdf"
+                          << "{dir}/報告書.pdf";
+    QTest::newRow("folder") << QStringList{dir + "資料/"} << false << "資料"
+                            << "{dir}/資料";
+    QTest::newRow("desktop entry in Japanese")
+        << QStringList{dir + "app.desktop"} << false << "エディタ"
+        << "{dir}/app.desktop";
+    QTest::newRow("desktop entry, plain name")
+        << QStringList{dir + "plain.desktop"} << false << "My Tool"
+        << "{dir}/plain.desktop";
+    QTest::newRow("desktop entry without a name")
+        << QStringList{dir + "none.desktop"} << false << "none.desktop"
+        << "{dir}/none.desktop";
+    QTest::newRow("web page") << QStringList{"https://example.com/docs/a%20b.html"} << false
+                              << "a b.html"
+                              << "https://example.com/docs/a%20b.html";
+    QTest::newRow("web site") << QStringList{"https://www.debian.org/"} << false << "www.debian.org"
+                              << "https://www.debian.org/";
+    QTest::newRow("several: the first")
+        << QStringList{dir + "資料/", dir + "報告書.pdf"} << false << "資料"
+        << "{dir}/資料";
+    QTest::newRow("into the open dialog") << QStringList{dir + "報告書.pdf"} << true << "報告書.pdf"
+                                          << "{dir}/報告書.pdf";
+    QTest::newRow("text, not a link") << QStringList() << false << ""
+                                      << "";
+}
+
+void Form3Test::droppedItemFillsRegistration() {
+    QFETCH(QStringList, urls);
+    QFETCH(bool, dialogOpen);
+    QFETCH(QString, name);
+    QFETCH(QString, path);
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeSettings("l.xxa");
+    writeBytes(f.cwd.file("報告書.pdf"), "%PDF");
+    QDir(f.cwd.path()).mkdir("資料");
+    writeBytes(f.cwd.file("app.desktop"), "[Desktop Entry]\nName=Editor\nName[ja]=エディタ\n"
+                                          "[Desktop Action new]\nName[ja]=新しい窓\n");
+    writeBytes(f.cwd.file("plain.desktop"), "# x\r\n[Desktop Entry]\r\nName = My\\sTool\r\n");
+    writeBytes(f.cwd.file("none.desktop"), "[Desktop Entry]\nExec=true\n");
+    Form1& w = f.start();
+    Form3* open = dialogOpen ? &openOptions(w) : nullptr;
+    if (open)
+        type(*open, "打ちかけ", "/bin/typed");
+
+    QMimeData mime;
+    QList<QUrl> links;
+    for (const QString& url : urls)
+        links << QUrl(QString(url).replace("{dir}", f.cwd.path()));
+    links.isEmpty() ? mime.setText("/bin/true") : mime.setUrls(links);
+    // Dragged with Shift, which asks for a move: taken as a link, the file
+    // manager leaves the original where it is.
+    const auto actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(QPoint(5, 5), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(&w, &enter);
+    QCOMPARE(enter.isAccepted(), !links.isEmpty());
+    if (links.isEmpty())
+        return;
+    QCOMPARE(enter.dropAction(), Qt::LinkAction);
+    QDropEvent drop(QPointF(5, 5), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(&w, &drop);
+    QCOMPARE(drop.dropAction(), Qt::LinkAction);
+
+    Form3* d = w.optionsDialog();
+    QVERIFY(d && d->isVisible());
+    if (open)
+        QCOMPARE(d, open);
+    path.replace("{dir}", f.cwd.path());
+    QCOMPARE(box(*d, "Text1")->text(), name);
+    QCOMPARE(box(*d, "Text2")->text(), path);
+    // Nothing is written until the user registers it.
+    QCOMPARE(readBytes(f.cwd.file("l.xxa")), listBytes(ThreeEntries));
+    d->findChild<QPushButton*>("Command1")->click();
+    QCOMPARE(readBytes(f.cwd.file("l.xxa")), listBytes(ThreeEntries + QStringList{name, path}));
 }
 
 QTEST_MAIN(Form3Test)

@@ -15,8 +15,9 @@ import pyatspi
 
 from accessible import (POPUP_MENUS, accessible_application, child_named, click, find_all,
                         menu_items, submenu_of)
-from xdesktop import (Geometry, TimedOut, is_viewable, managed_windows_of, outer_geometry, run,
-                      screen_size, tray_icons, wait_until, window_geometry, window_title)
+from xdesktop import (Geometry, TimedOut, click_window, is_viewable, managed_windows_of,
+                      outer_geometry, press_keys, run, screen_size, tray_icons, wait_until,
+                      window_geometry, window_title)
 
 PROGRAM = os.environ.get("TOVLAN_PROGRAM", "")
 SCRATCH = os.environ.get("TOVLAN_E2E_SCRATCH") or tempfile.gettempdir()
@@ -116,12 +117,13 @@ class Launcher:
         """Waits for the first accessible of that role (and name) in the launcher's
         windows, or only in the window with the caption within."""
         def probe():
-            top = self.application() if within is None else self._top_level(within)
+            top = self.application() if within is None else self.top_level(within)
             found = find_all(top, role, name, showing_only) if top else []
             return found[0] if found else None
         return wait_until(probe, timeout, f"{role} named {name!r}")
 
-    def _top_level(self, caption):
+    def top_level(self, caption):
+        """The accessible of the program's window with that caption, or None."""
         return next((child for child in self.application()
                      if child is not None and child.name == caption), None)
 
@@ -151,6 +153,10 @@ class Launcher:
     def open_popup_menu(self, widget, timeout=5.0):
         """Right-clicks the widget and returns the popup menu that opens."""
         return self._popup_menu_opened_by(lambda: click(widget, button=3), timeout)
+
+    def open_popup_menu_by_keys(self, *keys, timeout=5.0):
+        """Presses the keys in the launcher window and returns the popup menu that opens."""
+        return self._popup_menu_opened_by(lambda: press_keys(self.window, *keys), timeout)
 
     def open_tray_menu(self, timeout=5.0):
         """Right-clicks the tray icon and returns the menu that opens; fails if the

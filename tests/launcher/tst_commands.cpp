@@ -5,10 +5,14 @@
 #include "SafeWrite.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 class CommandsTest : public QObject {
     Q_OBJECT
@@ -17,6 +21,9 @@ class CommandsTest : public QObject {
     void runLaunchesPickedSlotAcrossReloads();
     void runReportsTargetThatCannotOpen();
     void rightButtonReleaseOpensPopup();
+    void keysOpenPopupAndPressRun_data();
+    void keysOpenPopupAndPressRun();
+    void runButtonShowsWhenFocused();
     void newListAppendsExtension_data();
     void newListAppendsExtension();
     void openListKeepsShownListOnCancel();
@@ -36,8 +43,11 @@ void CommandsTest::runNeedsAPickedShownEntry() {
     f.writeList("l.xxa", ThreeEntries);
     f.writeSettings("l.xxa");
     Form1& w = f.start();
-    w.combo()->setEditText("三"); // typing is no pick
-    w.Command1_Click();
+    QApplication::setActiveWindow(&w);
+    w.combo()->setFocus();
+    w.combo()->setEditText("三"); // typing is no pick, nor is leaving the field
+    QTest::keyClick(w.combo(), Qt::Key_Tab);
+    QTest::keyClick(w.runButton(), Qt::Key_Return);
     QCOMPARE(f.platform.messageTexts(), QStringList({"そこは違います"}));
     QCOMPARE(f.platform.messages[0].title, QString("Tovlan"));
     QVERIFY(f.platform.launches.isEmpty());
@@ -91,6 +101,78 @@ void CommandsTest::rightButtonReleaseOpensPopup() {
     QTest::mouseRelease(&w, Qt::RightButton, {}, QPoint(w.width() - 1, w.height() - 1));
     QCOMPARE(f.platform.popups, QList<QMenu*>({w.menus().op1, w.menus().op1}));
     QCOMPARE(f.platform.popupFlags, QList<int>({0, 0}));
+}
+
+void CommandsTest::keysOpenPopupAndPressRun_data() {
+    QTest::addColumn<QString>("focus"); // "edit", "button" or "window"
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("effect"); // "menu", "run" or ""
+    const int shift = Qt::ShiftModifier;
+    const int none = Qt::NoModifier;
+    QTest::newRow("Shift+F10 in the edit field") << "edit" << int(Qt::Key_F10) << shift << "menu";
+    QTest::newRow("Menu key on the button") << "button" << int(Qt::Key_Menu) << none << "menu";
+    QTest::newRow("Shift+F10 on the window") << "window" << int(Qt::Key_F10) << shift << "menu";
+    QTest::newRow("Return on the button") << "button" << int(Qt::Key_Return) << none << "run";
+    QTest::newRow("keypad Enter on the button")
+        << "button" << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << "run";
+    QTest::newRow("F10 alone") << "edit" << int(Qt::Key_F10) << none << "";
+    QTest::newRow("Return in the edit field") << "edit" << int(Qt::Key_Return) << none << "";
+    // The Menu key on X comes with a context menu request; only the key counts.
+    QTest::newRow("the request alone") << "edit" << 0 << none << "";
+}
+
+void CommandsTest::keysOpenPopupAndPressRun() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, effect);
+    LauncherFixture f;
+    f.writeList("l.xxa", ThreeEntries);
+    f.writeSettings("l.xxa");
+    Form1& w = f.start();
+    QApplication::setActiveWindow(&w);
+    w.Combo1_Click(1);
+    QWidget* anchor = &w;
+    if (focus == "edit")
+        anchor = w.combo();
+    else if (focus == "button")
+        anchor = w.runButton();
+    anchor->setFocus();
+    w.combo()->setEditText("三"); // typing is no pick, Enter or not
+    bool qtMenuShown = false;
+    if (key) {
+        QTest::keyClick(anchor, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    } else {
+        QTimer::singleShot(50, [&] {
+            if (QWidget* menu = QApplication::activePopupWidget())
+                qtMenuShown = menu->close();
+        });
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(2, 2));
+        QCoreApplication::sendEvent(anchor, &request);
+        QTest::qWait(100);
+    }
+    QVERIFY(!qtMenuShown);
+    QCOMPARE(w.pickedPosition(), 2);
+
+    // The menu opens under the focused control, not wherever the pointer is.
+    const QList<std::optional<QPoint>> popupAt = {anchor->mapToGlobal(QPoint(0, anchor->height()))};
+    QCOMPARE(f.platform.popups, effect == "menu" ? QList<QMenu*>{w.menus().op1} : QList<QMenu*>());
+    QCOMPARE(f.platform.popupPoints, effect == "menu" ? popupAt : QList<std::optional<QPoint>>());
+    QCOMPARE(f.platform.launches.size(), effect == "run" ? 1 : 0);
+    QVERIFY(f.platform.messages.isEmpty());
+}
+
+// The button's picture fills it, so the focus needs a mark of its own.
+void CommandsTest::runButtonShowsWhenFocused() {
+    LauncherFixture f;
+    Form1& w = f.start();
+    QApplication::setActiveWindow(&w);
+    w.combo()->setFocus();
+    const QImage unfocused = w.runButton()->grab().toImage();
+    QTest::keyClick(w.combo()->lineEdit(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), w.runButton());
+    QVERIFY(w.runButton()->grab().toImage() != unfocused);
 }
 
 void CommandsTest::newListAppendsExtension_data() {

@@ -1,8 +1,15 @@
 // Start-up of the launcher: settings, list, quick-file items and corner.
 #include "LauncherFixture.h"
+#include "QtTexts.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMoveEvent>
 #include <QTest>
@@ -20,6 +27,7 @@ class StartupTest : public QObject {
     void failedLoadKeepsPublishedPath();
     void missingSettingsFileStartsUnplaced();
     void preparesOpenFileRecordAndTopmost();
+    void qtTextsAreJapanese();
 };
 
 void StartupTest::showsListInFileOrderWithEmptyEditField() {
@@ -162,6 +170,29 @@ void StartupTest::preparesOpenFileRecordAndTopmost() {
     QCOMPARE(w.openFileRecord().lpstrFilter,
              QString("ショートカット") + QChar(0) + "*.xxa" + QChar(0) + QChar(0));
     QCOMPARE(w.openFileRecord().lpstrFile, QString(512, QChar(0)));
+}
+
+// Qt's own dialogs and menus speak Japanese too, whatever the locale.
+void StartupTest::qtTextsAreJapanese() {
+    QVERIFY(installJapaneseQtTexts());
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    QInputDialog input;
+    QLineEdit edit;
+    const QMenu* editMenu = edit.createStandardContextMenu(); // the field's child
+    QStringList texts;
+    for (const QLabel* label : files.findChildren<QLabel*>())
+        texts << label->text();
+    for (const QAbstractButton* button : files.findChild<QDialogButtonBox*>()->buttons())
+        texts << button->text();
+    texts << input.okButtonText() << input.cancelButtonText();
+    for (const QAction* action : editMenu->actions())
+        texts << action->text();
+    for (const char* english : {"Look in:", "File &name:", "Files of type:", "&Open", "Cancel",
+                                "&Undo", "&Paste", "Select All"})
+        for (const QString& text : texts) // menu items end in their shortcut
+            QVERIFY2(!text.startsWith(english), qPrintable(text));
+    QVERIFY(texts.contains("キャンセル"));
 }
 
 QTEST_MAIN(StartupTest)

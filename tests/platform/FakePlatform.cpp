@@ -50,9 +50,10 @@ void FakePlatform::setTopmost(QWidget* window) {
     window->show();
 }
 
-void FakePlatform::popupMenu(QMenu* menu, int flags) {
+void FakePlatform::popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) {
     popups.append(menu);
     popupFlags.append(flags);
+    popupPoints.append(at);
 }
 
 QSize FakePlatform::outerSizeTwips(QWidget* window) {

@@ -41,6 +41,7 @@ class FakePlatform : public Platform {
     QList<QMenu*> popups;
     QMenu* trayMenu = nullptr;
     QList<int> popupFlags;
+    QList<std::optional<QPoint>> popupPoints;
     int topmostCalls = 0;
     bool ended = false;
     bool trayIconPresent = false;
@@ -57,7 +58,7 @@ class FakePlatform : public Platform {
     bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
     void setTrayMenu(QMenu* menu) override { trayMenu = menu; }
     void setTopmost(QWidget* window) override;
-    void popupMenu(QMenu* menu, int flags) override;
+    void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override;
     QRect screenRectTwips() override { return screen; }
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;
