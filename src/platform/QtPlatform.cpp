@@ -10,12 +10,14 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 
 namespace {
@@ -175,6 +177,13 @@ void QtPlatform::moveWindowTwips(QWidget* window, int left, int top) {
 
 QString QtPlatform::appPath() {
     return QCoreApplication::applicationDirPath();
+}
+
+QString QtPlatform::userSettingsFolder() {
+    // The generic folder, not the application's: the name stays lower case
+    // whatever the application name says.
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return QDir(config).filePath(QStringLiteral("tovlan"));
 }
 
 void QtPlatform::endProgram() {

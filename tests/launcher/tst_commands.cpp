@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -22,6 +23,7 @@ class CommandsTest : public QObject {
     void openListKeepsShownListOnCancel();
     void openListRecordRemembersLastChoice();
     void quickFileSwitchesList();
+    void cornerMovesTicksAndSaves_data();
     void cornerMovesTicksAndSaves();
     void cornerSaveFailureIsReportedAfterMove();
     void quitEndsWithoutSaving();
@@ -172,11 +174,19 @@ void CommandsTest::quickFileSwitchesList() {
     QCOMPARE(w.command1Tag(), QString("Cat.xxa"));
 }
 
+void CommandsTest::cornerMovesTicksAndSaves_data() {
+    QTest::addColumn<bool>("systemInstall");
+    QTest::newRow("beside the program") << false;
+    QTest::newRow("read-only program folder: the user's folder") << true;
+}
+
 void CommandsTest::cornerMovesTicksAndSaves() {
-    LauncherFixture f;
+    QFETCH(bool, systemInstall);
+    LauncherFixture f(systemInstall);
     f.writeSettings("l.xxa", {"q1.xxa", "q2.xxa"}, " 4 ");
     Form1& w = f.start();
-    w.corner_Click(2);
+    QVERIFY(w.menus().corners[3]->isChecked());
+    w.menus().corners[1]->trigger();
     QCOMPARE(f.platform.lastMoveTwips,
              QPoint(0, f.platform.screen.height() - f.platform.outerSizeTwips(&w).height()));
     for (int i = 0; i < 4; ++i)
@@ -185,9 +195,12 @@ void CommandsTest::cornerMovesTicksAndSaves() {
     for (int i = 0; i < 4; ++i)
         lines << "l.xxa" << QStringList({"q1.xxa", "q2.xxa", "", ""})[i] << " 2 ";
     QCOMPARE(f.settingsBytes(), listBytes(lines));
-    // The same corner again still rewrites the file.
-    QFile::remove(f.cwd.file("設定.ini"));
-    w.corner_Click(2);
+    // The same corner again still rewrites the file; the user's folder is
+    // made at the first write.
+    QFile::remove(f.settingsFile());
+    if (systemInstall)
+        QDir(f.platform.userFolder).removeRecursively();
+    w.menus().corners[1]->trigger();
     QCOMPARE(f.settingsBytes(), listBytes(lines));
     QVERIFY(f.platform.messages.isEmpty());
 
@@ -221,7 +234,7 @@ void CommandsTest::quitEndsWithoutSaving() {
     w.sk4_Click();
     QVERIFY(f.platform.ended);
     QVERIFY(f.platform.trayCalls.isEmpty());
-    QVERIFY(!QFile::exists(f.cwd.file("設定.ini")));
+    QVERIFY(!QFile::exists(f.settingsFile()));
 }
 
 QTEST_MAIN(CommandsTest)

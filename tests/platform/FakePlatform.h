@@ -47,6 +47,7 @@ class FakePlatform : public Platform {
     QSize screen{1024 * 15, 768 * 15};
     QSize frameExtraTwips{0, 0};
     QString programFolder;
+    QString userFolder;
 
     void messageBox(const QString& prompt, int style, const QString& title) override;
     QString inputBox(const QString& prompt, const QString& title) override;
@@ -59,6 +60,7 @@ class FakePlatform : public Platform {
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;
     QString appPath() override { return programFolder; }
+    QString userSettingsFolder() override { return userFolder; }
     void endProgram() override { ended = true; }
 
     // Where the last move put each window's outer top-left, in twips.
