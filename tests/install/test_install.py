@@ -221,9 +221,10 @@ class PackageTest(unittest.TestCase):
         self.assertEqual((lintian.returncode, complaints), (0, []), lintian.stderr)
 
         [metainfo] = glob.glob(os.path.join(self.root, "usr/share/metainfo/*.metainfo.xml"))
+        entry = os.path.join(self.root, "usr/share/applications/tovlan.desktop")
+        self.assertEqual(exec_command(desktop_entry(entry)["Exec"]), ["/usr/lib/tovlan/tovlan"])
         for command in (["appstreamcli", "validate", "--no-net", metainfo],
-                        ["desktop-file-validate",
-                         os.path.join(self.root, "usr/share/applications/tovlan.desktop")]):
+                        ["desktop-file-validate", entry]):
             with self.subTest(command[0]):
                 result = tool(*command)
                 self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
