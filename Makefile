@@ -88,6 +88,13 @@ install: build
 uninstall:
 	cmake -DPREFIX="$(PREFIX)" -P packaging/uninstall.cmake
 
+.PHONY: deb
+
+# A Debian package of the build: build/tovlan_<version>_<arch>.deb, to install
+# with apt install ./build/tovlan_*.deb (README, "Installing").
+deb: build
+	cd $(BUILD) && cpack -G DEB
+
 .PHONY: screenshots
 
 # The README's pictures, taken on a private virtual desktop.

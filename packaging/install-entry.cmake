@@ -1,6 +1,7 @@
 # Runs at install time: writes the desktop entry with the installed program's
-# path, links <prefix>/bin/tovlan to the program, and records every installed
-# file in <prefix>/lib/tovlan/installed-files for uninstall.cmake.
+# path, links <prefix>/bin/tovlan to the program, and, outside a package,
+# records every installed file in <prefix>/lib/tovlan/installed-files for
+# uninstall.cmake.
 set(root "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
 set(program "${CMAKE_INSTALL_PREFIX}/lib/tovlan/tovlan")
 
@@ -29,6 +30,10 @@ file(MAKE_DIRECTORY "${root}/bin")
 file(CREATE_LINK "../lib/tovlan/tovlan" "${link}" SYMBOLIC)
 list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${link}")
 
+# A package leaves the list of its files to dpkg.
+if(DEFINED ENV{TOVLAN_PACKAGING})
+    return()
+endif()
 set(record "${root}/lib/tovlan/installed-files")
 list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${record}")
 list(REMOVE_DUPLICATES CMAKE_INSTALL_MANIFEST_FILES)

@@ -159,14 +159,14 @@ void Form3::Form_Load() {
     readList();
 }
 
-QString Form3::settingsPath() {
-    return settingsFilePath(platform_.appPath());
+SettingsLocation Form3::settingsFiles() {
+    return settingsLocation(platform_.appPath(), platform_.userSettingsFolder());
 }
 
 void Form3::LoadSettingsToDialog() {
     // A settings file that cannot be read is left as it is; the boxes stay
     // empty and the corner unknown, as the launcher itself reads such a file.
-    if (ReadSettingsFile(settingsPath(), settings_) != ErrorNumber::None) {
+    if (ReadSettingsFile(settingsFiles().readFrom, settings_) != ErrorNumber::None) {
         settings_ = Settings();
         return;
     }
@@ -179,7 +179,7 @@ void Form3::LoadSettingsToDialog() {
 
 void Form3::SaveSettingsFromDialog() {
     takeCornerSavedSince();
-    if (WriteSettingsFile(settingsPath(), settings_) != ErrorNumber::None)
+    if (WriteSettingsAt(settingsFiles(), settings_) != ErrorNumber::None)
         showMessage(DialogText::WriteError);
 }
 
@@ -188,7 +188,7 @@ void Form3::SaveSettingsFromDialog() {
 // at the opening would undo that.
 void Form3::takeCornerSavedSince() {
     Settings onDisk;
-    if (ReadSettingsFile(settingsPath(), onDisk) == ErrorNumber::None)
+    if (ReadSettingsFile(settingsFiles().readFrom, onDisk) == ErrorNumber::None)
         settings_.cornerText = onDisk.cornerText;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "LauncherDialog.h"
-#include "Settings.h"
+#include "SettingsLocation.h"
 #include "ShortcutList.h"
 #include "Win32Records.h"
 
@@ -45,7 +45,7 @@ class Form3 : public LauncherDialog {
     void LoadSettingsToDialog();
     void SaveSettingsFromDialog();
     void takeCornerSavedSince();
-    QString settingsPath();
+    SettingsLocation settingsFiles();
     int readList();
     QString refusalToRegister();
     void browseInto(QLineEdit* box, const QString& filter);

@@ -151,7 +151,7 @@ void Form1::LoadSettings() {
     // A missing or unreadable settings file leaves every value empty: the
     // list falls back to "Cat.xxa" and the window stays where it is.
     settings_ = Settings();
-    if (ReadSettingsFile(settingsFilePath(platform_.appPath()), settings_) != ErrorNumber::None)
+    if (ReadSettingsFile(settingsFiles().readFrom, settings_) != ErrorNumber::None)
         settings_ = Settings();
 }
 
@@ -159,15 +159,19 @@ bool Form1::SaveSettings() {
     // Take in what the options dialog saved since start-up, so a corner
     // change does not undo it; the launcher's own record keeps the values
     // its menu was built from.
-    const QString path = settingsFilePath(platform_.appPath());
+    const SettingsLocation files = settingsFiles();
     Settings onDisk;
-    if (ReadSettingsFile(path, onDisk) != ErrorNumber::None)
+    if (ReadSettingsFile(files.readFrom, onDisk) != ErrorNumber::None)
         onDisk = settings_;
     onDisk.cornerText = settings_.cornerText;
-    if (WriteSettingsFile(path, onDisk) == ErrorNumber::None)
+    if (WriteSettingsAt(files, onDisk) == ErrorNumber::None)
         return true;
     platform_.messageBox(QStringLiteral("書き込みエラー"), 0, QStringLiteral("Tovlan"));
     return false;
+}
+
+SettingsLocation Form1::settingsFiles() {
+    return settingsLocation(platform_.appPath(), platform_.userSettingsFolder());
 }
 
 void Form1::LoadShortcutList() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "LauncherMenus.h"
-#include "Settings.h"
+#include "SettingsLocation.h"
 #include "ShortcutList.h"
 #include "Win32Records.h"
 
@@ -74,6 +74,7 @@ class Form1 : public QWidget {
     void connectControls();
     void LoadSettings();
     bool SaveSettings();
+    SettingsLocation settingsFiles();
     void LoadShortcutList();
     void showQuickFileItems();
     void moveToCorner(int code);

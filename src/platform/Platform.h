@@ -49,6 +49,9 @@ class Platform {
 
     // The program's folder, without a trailing separator.
     virtual QString appPath() = 0;
+    // The user's own folder for the settings when the program's folder is
+    // read-only: $XDG_CONFIG_HOME/tovlan, which may not exist yet.
+    virtual QString userSettingsFolder() = 0;
     // Ends the program at once: no close handler runs.
     virtual void endProgram() = 0;
 };

@@ -11,6 +11,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusInterface>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <algorithm>
 #include <functional>
@@ -264,6 +266,13 @@ void QtPlatform::moveWindowTwips(QWidget* window, int left, int top) {
 
 QString QtPlatform::appPath() {
     return QCoreApplication::applicationDirPath();
+}
+
+QString QtPlatform::userSettingsFolder() {
+    // The generic folder, not the application's: the name stays lower case
+    // whatever the application name says.
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return QDir(config).filePath(QStringLiteral("tovlan"));
 }
 
 void QtPlatform::endProgram() {

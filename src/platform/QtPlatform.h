@@ -25,6 +25,7 @@ class QtPlatform : public Platform {
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;
     QString appPath() override;
+    QString userSettingsFolder() override;
     void endProgram() override;
 
   private:

@@ -1,9 +1,12 @@
 #include "ErrorNumbers.h"
+#include "FaultInjection.h"
 #include "SafeWrite.h"
 #include "Settings.h"
+#include "SettingsLocation.h"
 #include "TestFiles.h"
 
 #include <QTest>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +32,8 @@ class SettingsTest : public QObject {
     void readsEachLineAsOneValue_data();
     void readsEachLineAsOneValue();
     void failedWriteKeepsOldFile();
+    void livesWhereTheUserMayWrite_data();
+    void livesWhereTheUserMayWrite();
 };
 
 void SettingsTest::writesTwelveLinesAndReadsThemBack() {
@@ -113,6 +118,74 @@ void SettingsTest::failedWriteKeepsOldFile() {
     QCOMPARE(WriteSettingsFile("s.ini", settings), ErrorNumber::CannotEncode);
     QCOMPARE(readBytes("s.ini"), old);
     QCOMPARE(ReadSettingsFile("missing.ini", settings), ErrorNumber::FileNotFound);
+}
+
+// "beside" is the program's folder, "own" the user's ~/.config/tovlan.
+void SettingsTest::livesWhereTheUserMayWrite_data() {
+    QTest::addColumn<QString>("programFolder"); // empty: a scratch folder
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QStringList>("existing"); // settings files there before
+    QTest::addColumn<QString>("readFrom");
+    QTest::addColumn<QString>("writeTo");
+    const QString beside = u"beside"_s, own = u"own"_s;
+    QTest::newRow("writable") << QString() << true << QStringList() << beside << beside;
+    QTest::newRow("writable, user's own file ignored")
+        << QString() << true << QStringList{beside, own} << beside << beside;
+    QTest::newRow("read-only") << QString() << false << QStringList() << own << own;
+    QTest::newRow("read-only, file beside read until a copy exists")
+        << QString() << false << QStringList{beside} << beside << own;
+    QTest::newRow("read-only, user's own file wins")
+        << QString() << false << QStringList{beside, own} << own << own;
+    // Root may write anywhere, but not into a package's folder.
+    QTest::newRow("under /usr, writable")
+        << u"/usr/lib/tovlan"_s << true << QStringList() << own << own;
+}
+
+void SettingsTest::livesWhereTheUserMayWrite() {
+    QFETCH(QString, programFolder);
+    QFETCH(bool, writable);
+    QFETCH(QStringList, existing);
+    QFETCH(QString, readFrom);
+    QFETCH(QString, writeTo);
+    ScopedTempCwd cwd;
+    const bool scratch = programFolder.isEmpty();
+    if (scratch)
+        programFolder = cwd.file(u"program"_s);
+    const QString userFolder = cwd.file(u"home/.config/tovlan"_s);
+    const QHash<QString, QString> file{{u"beside"_s, settingsFilePath(programFolder)},
+                                       {u"own"_s, settingsFilePath(userFolder)}};
+    QDir().mkpath(programFolder);
+    const QByteArray old = listBytes(groups(u"old.xxa"_s, noQuickFiles, u" 1 "_s));
+    for (const QString& place : existing) {
+        QDir().mkpath(QFileInfo(file[place]).path());
+        writeBytes(file[place], old);
+    }
+
+    std::optional<ScopedUnprivileged> user;
+    if (scratch && !writable) {
+        QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::ExeOwner);
+        user.emplace(cwd.path());
+        if (!user->permissionsCount())
+            QSKIP("running as root and cannot become nobody: permission bits would not count");
+    }
+    const SettingsLocation location = scratch ? settingsLocation(programFolder, userFolder)
+                                              : settingsLocation(programFolder, true, userFolder);
+    QCOMPARE(location.readFrom, file[readFrom]);
+    QCOMPARE(location.writeTo, file[writeTo]);
+    if (!scratch)
+        return;
+
+    // The first write makes the user's folder; nothing else changes.
+    Settings settings;
+    setCornerCode(settings, 3);
+    const int written = WriteSettingsAt(location, settings);
+    user.reset();
+    QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(written, 0);
+    QCOMPARE(readBytes(file[writeTo]), listBytes(groups({}, noQuickFiles, u" 3 "_s)));
+    const QString other = writeTo == u"own"_s ? u"beside"_s : u"own"_s;
+    QCOMPARE(QFile::exists(file[other]) ? readBytes(file[other]) : QByteArray("none"),
+             existing.contains(other) ? old : QByteArray("none"));
 }
 
 QTEST_GUILESS_MAIN(SettingsTest)

@@ -228,16 +228,19 @@ void Form3Test::okSavesSettingsAndRefreshesLauncher_data() {
     QTest::addColumn<int>("launcherCornerMeanwhile"); // 0: none
     QTest::addColumn<bool>("writeFails");
     QTest::addColumn<QString>("corner");
-    QTest::newRow("corner as read") << 0 << false << "4";
-    QTest::newRow("corner the launcher saved since") << 2 << false << " 2 ";
-    QTest::newRow("write fails") << 0 << true << "4";
+    QTest::addColumn<bool>("systemInstall"); // settings in the user's folder
+    QTest::newRow("corner as read") << 0 << false << "4" << false;
+    QTest::newRow("corner the launcher saved since") << 2 << false << " 2 " << false;
+    QTest::newRow("write fails") << 0 << true << "4" << false;
+    QTest::newRow("read-only program folder") << 2 << false << " 2 " << true;
 }
 
 void Form3Test::okSavesSettingsAndRefreshesLauncher() {
     QFETCH(int, launcherCornerMeanwhile);
     QFETCH(bool, writeFails);
     QFETCH(QString, corner);
-    LauncherFixture f;
+    QFETCH(bool, systemInstall);
+    LauncherFixture f(systemInstall);
     f.writeList("l.xxa", ThreeEntries);
     f.writeSettings("l.xxa", {"q1.xxa", "", "", "q4.xxa"}, "4");
     Form1& w = f.start();

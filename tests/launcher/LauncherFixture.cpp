@@ -1,13 +1,27 @@
 #include "LauncherFixture.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+
+LauncherFixture::LauncherFixture(bool systemInstall) {
+    // A folder that does not exist is one nobody may write into, root included.
+    platform.programFolder = systemInstall ? cwd.file(QStringLiteral("lib/tovlan")) : cwd.path();
+    platform.userFolder = cwd.file(QStringLiteral("home/.config/tovlan"));
+}
+
+QString LauncherFixture::settingsFile() const {
+    const bool beside = platform.programFolder == cwd.path();
+    return QDir(beside ? cwd.path() : platform.userFolder).filePath(QStringLiteral("設定.ini"));
+}
 
 void LauncherFixture::writeSettings(const QString& startupList, const QStringList& quickFiles,
                                     const QString& corner) {
     QStringList lines;
     for (int i = 0; i < 4; ++i)
         lines << startupList << quickFiles.value(i) << corner;
-    writeBytes(cwd.file(QStringLiteral("設定.ini")), listBytes(lines));
+    QDir().mkpath(QFileInfo(settingsFile()).path());
+    writeBytes(settingsFile(), listBytes(lines));
 }
 
 void LauncherFixture::writeList(const QString& name, const QStringList& namesAndPaths) {
@@ -28,5 +42,5 @@ QStringList LauncherFixture::comboItems() const {
 }
 
 QByteArray LauncherFixture::settingsBytes() const {
-    return readBytes(cwd.file(QStringLiteral("設定.ini")));
+    return readBytes(settingsFile());
 }

@@ -14,8 +14,11 @@ struct LauncherFixture {
     FakePlatform platform;
     std::unique_ptr<Form1> launcher;
 
-    LauncherFixture() { platform.programFolder = cwd.path(); }
+    // Settings beside the program, or, with a program folder the user may not
+    // write as in a system install, in the user's own folder.
+    explicit LauncherFixture(bool systemInstall = false);
 
+    QString settingsFile() const;
     // Writes 設定.ini: start-up list, quick files 1..4, corner line.
     void writeSettings(const QString& startupList, const QStringList& quickFiles = {},
                        const QString& corner = QString());

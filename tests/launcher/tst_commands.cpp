@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -29,6 +30,7 @@ class CommandsTest : public QObject {
     void openListKeepsShownListOnCancel();
     void openListRecordRemembersLastChoice();
     void quickFileSwitchesList();
+    void cornerMovesTicksAndSaves_data();
     void cornerMovesTicksAndSaves();
     void cornerSaveFailureIsReportedAfterMove();
     void quitEndsWithoutSaving();
@@ -254,11 +256,19 @@ void CommandsTest::quickFileSwitchesList() {
     QCOMPARE(w.command1Tag(), QString("Cat.xxa"));
 }
 
+void CommandsTest::cornerMovesTicksAndSaves_data() {
+    QTest::addColumn<bool>("systemInstall");
+    QTest::newRow("beside the program") << false;
+    QTest::newRow("read-only program folder: the user's folder") << true;
+}
+
 void CommandsTest::cornerMovesTicksAndSaves() {
-    LauncherFixture f;
+    QFETCH(bool, systemInstall);
+    LauncherFixture f(systemInstall);
     f.writeSettings("l.xxa", {"q1.xxa", "q2.xxa"}, " 4 ");
     Form1& w = f.start();
-    w.corner_Click(2);
+    QVERIFY(w.menus().corners[3]->isChecked());
+    w.menus().corners[1]->trigger();
     QCOMPARE(f.platform.lastMoveTwips,
              QPoint(f.platform.screen.x(), f.platform.screen.y() + f.platform.screen.height() -
                                                f.platform.outerSizeTwips(&w).height()));
@@ -268,9 +278,12 @@ void CommandsTest::cornerMovesTicksAndSaves() {
     for (int i = 0; i < 4; ++i)
         lines << "l.xxa" << QStringList({"q1.xxa", "q2.xxa", "", ""})[i] << " 2 ";
     QCOMPARE(f.settingsBytes(), listBytes(lines));
-    // The same corner again still rewrites the file.
-    QFile::remove(f.cwd.file("設定.ini"));
-    w.corner_Click(2);
+    // The same corner again still rewrites the file; the user's folder is
+    // made at the first write.
+    QFile::remove(f.settingsFile());
+    if (systemInstall)
+        QDir(f.platform.userFolder).removeRecursively();
+    w.menus().corners[1]->trigger();
     QCOMPARE(f.settingsBytes(), listBytes(lines));
     QVERIFY(f.platform.messages.isEmpty());
 
@@ -304,7 +317,7 @@ void CommandsTest::quitEndsWithoutSaving() {
     w.sk4_Click();
     QVERIFY(f.platform.ended);
     QVERIFY(f.platform.trayCalls.isEmpty());
-    QVERIFY(!QFile::exists(f.cwd.file("設定.ini")));
+    QVERIFY(!QFile::exists(f.settingsFile()));
 }
 
 QTEST_MAIN(CommandsTest)

@@ -50,6 +50,7 @@ class FakePlatform : public Platform {
     QRect screen{1280 * 15, 0, 1024 * 15, 768 * 15};
     QSize frameExtraTwips{0, 0};
     QString programFolder;
+    QString userFolder;
 
     void messageBox(const QString& prompt, int style, const QString& title) override;
     QString inputBox(const QString& prompt, const QString& title) override;
@@ -63,6 +64,7 @@ class FakePlatform : public Platform {
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;
     QString appPath() override { return programFolder; }
+    QString userSettingsFolder() override { return userFolder; }
     void endProgram() override { ended = true; }
 
     // Where the last move put each window's outer top-left, in twips.

@@ -1,0 +1,47 @@
+#include "SettingsLocation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The file system hierarchy keeps /usr read-only at run time: a file the
+// program wrote there would outlive the package's removal.
+bool isSystemFolder(const QString& folder) {
+    return folder == u"/usr" || folder.startsWith(u"/usr/");
+}
+
+// Whether this process may make files in the folder: asked of the system
+// with the effective user, as a write would be, so a read-only mount counts.
+bool isWritableFolder(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder);
+    return QFileInfo(folder).isDir() &&
+           faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) == 0;
+}
+
+} // namespace
+
+SettingsLocation settingsLocation(const QString& programFolder, bool programFolderWritable,
+                                  const QString& userFolder) {
+    const QString beside = settingsFilePath(programFolder);
+    if (programFolderWritable && !isSystemFolder(programFolder))
+        return {beside, beside};
+    const QString own = settingsFilePath(userFolder);
+    // A settings file that came with a read-only folder still counts until
+    // the user's first change makes a copy of their own.
+    const bool onlyBeside = !QFileInfo::exists(own) && QFileInfo::exists(beside);
+    return {onlyBeside ? beside : own, own};
+}
+
+SettingsLocation settingsLocation(const QString& programFolder, const QString& userFolder) {
+    return settingsLocation(programFolder, isWritableFolder(programFolder), userFolder);
+}
+
+int WriteSettingsAt(const SettingsLocation& location, const Settings& settings) {
+    // A folder that cannot be made shows as the write's own failure.
+    QDir().mkpath(QFileInfo(location.writeTo).absolutePath());
+    return WriteSettingsFile(location.writeTo, settings);
+}
