@@ -40,7 +40,6 @@ class Form3 : public LauncherDialog {
 
     void LoadSettingsToDialog();
     void SaveSettingsFromDialog();
-    void takeCornerSavedSince();
     QString settingsPath();
     int readList();
     QString refusalToRegister();

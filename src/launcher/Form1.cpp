@@ -3,6 +3,7 @@
 #include "Appearance.h"
 #include "Daiarog.h"
 #include "ErrorNumbers.h"
+#include "FileLock.h"
 #include "Form2.h"
 #include "Form3.h"
 #include "Platform.h"
@@ -123,15 +124,21 @@ void Form1::LoadSettings() {
 }
 
 bool Form1::SaveSettings() {
-    // Take in what the options dialog saved since start-up, so a corner
-    // change does not undo it; the launcher's own record keeps the values
-    // its menu was built from.
+    // Take in what the options dialog or another launcher saved since
+    // start-up, so a corner change does not undo it; the launcher's own
+    // record keeps the values its menu was built from. The lock keeps other
+    // writers out between the read and the write.
     const QString path = settingsFilePath(platform_.appPath());
-    Settings onDisk;
-    if (ReadSettingsFile(path, onDisk) != ErrorNumber::None)
-        onDisk = settings_;
-    onDisk.cornerText = settings_.cornerText;
-    if (WriteSettingsFile(path, onDisk) == ErrorNumber::None)
+    FileLock lock;
+    int failure = lock.lock(path);
+    if (failure == ErrorNumber::None) {
+        Settings onDisk;
+        if (lock.fileWasMissing() || ReadSettingsFile(path, onDisk) != ErrorNumber::None)
+            onDisk = settings_;
+        onDisk.cornerText = settings_.cornerText;
+        failure = WriteSettingsFile(path, onDisk);
+    }
+    if (failure == ErrorNumber::None)
         return true;
     platform_.messageBox(QStringLiteral("書き込みエラー"), 0, QStringLiteral("Tovlan"));
     return false;
@@ -152,6 +159,11 @@ void Form1::LoadShortcutList() {
     } else if (error == ErrorNumber::PathFileAccess && currentListPath_.isEmpty()) {
         currentListPath_ = DefaultListPath;
         command1Tag_ = DefaultListPath;
+    } else if (command1Tag_.isEmpty() && isDamagedList(error)) {
+        // A damaged start-up list is still the user's list, and there is no
+        // earlier one for the dialogs: they open it, so registering says the
+        // list cannot take more instead of failing to write nowhere.
+        command1Tag_ = currentListPath_;
     }
 }
 

@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -106,10 +107,14 @@ class BadInputTest : public QObject {
     void settingsLineCount_data();
     void settingsLineCount();
     void codePageBytesThatReadAsUtf8AreNotWritten();
+    void settingsKeepUndecodableBytes_data();
+    void settingsKeepUndecodableBytes();
 };
 
 void BadInputTest::listFile_data() {
-    QTest::addColumn<QString>("special"); // "", "folder", "1 GiB", "unreadable"
+    // "", "folder", "1 GiB", "unreadable", or "start-up": the launcher starts
+    // on the file instead of on a good list
+    QTest::addColumn<QString>("special");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("shown"); // by the launcher and the delete dialog
     QTest::addColumn<QStringList>("messages");
@@ -134,6 +139,11 @@ void BadInputTest::listFile_data() {
         << newEntry;
     QTest::newRow("100 entries") << raw << listBytes(numberedValues(100)) << none
                                  << QStringList{NoRoom} << QByteArray();
+    // No good list before it: the dialogs open the damaged list itself.
+    QTest::newRow("odd line count at start-up") << u"start-up"_s << QByteArray("a\r\nb\r\nc\r\n")
+                                                << none << QStringList{NoRoom} << QByteArray();
+    QTest::newRow("100 entries at start-up") << u"start-up"_s << listBytes(numberedValues(100))
+                                             << none << QStringList{NoRoom} << QByteArray();
     QTest::newRow("1 GiB with no line end")
         << u"1 GiB"_s << QByteArray() << none << QStringList{NoRoom} << QByteArray();
     QTest::newRow("binary garbage")
@@ -160,8 +170,10 @@ void BadInputTest::listFile() {
     QFETCH(QByteArray, added);
     Scenario s;
     s.replaceList(special);
-    if (special.isEmpty() || special == u"unreadable"_s)
+    if (special.isEmpty() || special == u"unreadable"_s || special == u"start-up"_s)
         writeBytes(s.list(), bytes);
+    if (special == u"start-up"_s)
+        s.start();
     const Fingerprint before(s.list());
 
     std::optional<ScopedUnprivileged> user;
@@ -270,6 +282,37 @@ void BadInputTest::codePageBytesThatReadAsUtf8AreNotWritten() {
     QCOMPARE(readBytes(s.list()), twoEntries);
     QCOMPARE(items(d.findChild<QComboBox*>("Combo1")), QStringList({u"ソフト"_s, u"ﾃｽ"_s}));
     QCOMPARE(s.platform.messageTexts(), QStringList({WriteError, WriteError}));
+}
+
+void BadInputTest::settingsKeepUndecodableBytes_data() {
+    QTest::addColumn<QByteArray>("start"); // before the first line
+    QTest::addColumn<QByteArray>("quickFile2");
+    QTest::newRow("code page 932") << QByteArray() << QByteArray("q\x85\x40.xxa");
+    QTest::newRow("UTF-8") << QByteArray("\xEF\xBB\xBF") << u"ホーム/"_s.toUtf8() + "\xFF.xxa";
+}
+
+// One byte the file's encoding cannot decode, in a value nobody touches: a
+// corner change and the options dialog's OK write it back as it was.
+void BadInputTest::settingsKeepUndecodableBytes() {
+    QFETCH(QByteArray, start);
+    QFETCH(QByteArray, quickFile2);
+    auto settings = [&](const QByteArray& corner) {
+        QByteArray bytes = start;
+        for (int group = 0; group < 4; ++group)
+            bytes += "l.xxa\r\n" + (group == 1 ? quickFile2 : QByteArray()) + "\r\n" + corner;
+        return bytes;
+    };
+    LauncherFixture f;
+    f.writeList("l.xxa", {u"一"_s, u"/bin/one"_s});
+    writeBytes(f.cwd.file("設定.ini"), settings(" 4 \r\n"));
+    Form1& w = f.start();
+
+    w.menus().corners[0]->trigger();
+    QCOMPARE(f.settingsBytes(), settings(" 1 \r\n"));
+    w.sk7_Click();
+    w.optionsDialog()->findChild<QPushButton*>("OK")->click();
+    QCOMPARE(f.settingsBytes(), settings(" 1 \r\n"));
+    QCOMPARE(f.platform.messageTexts(), QStringList());
 }
 
 QTEST_MAIN(BadInputTest)
