@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -38,34 +39,37 @@ constexpr int Kills = 100;
 // Whole versions differ in size and text, so a cut one matches none of them.
 constexpr std::array<int, 5> EntryCounts = {1, 7, 30, 64, 99};
 
-ShortcutList version(int v) {
+// In place, a write of long paths spans many pages, so a kill can cut it
+// short; by rename, short ones keep the test quick.
+ShortcutList version(int v, int pathLength) {
     ShortcutList list;
     list.count = EntryCounts[v];
     for (int slot = 1; slot <= list.count; ++slot) {
         list.entries[slot].name = QString("版%1の%2番").arg(v).arg(slot);
         list.entries[slot].path =
-            QString("/opt/版%1/%2").arg(v).arg(QString(100, QChar(u'a' + slot % 26)));
+            QString("/opt/版%1/%2").arg(v).arg(QString(pathLength, QChar(u'a' + slot % 26)));
     }
     return list;
 }
 
 // The bytes of a version, made without the writer under test.
-QByteArray versionBytes(int v) {
-    const ShortcutList list = version(v);
+QByteArray versionBytes(int v, int pathLength) {
+    const ShortcutList list = version(v, pathLength);
     QStringList values;
     for (int slot = 1; slot <= list.count; ++slot)
         values << list.entries[slot].name << list.entries[slot].path;
     return listBytes(values);
 }
 
-// The child: writes the versions in turn until it is killed; says so on
-// stdout once the first write is done.
-int rewriteForever(const QString& path) {
+// The child: writes the versions in turn, each shorter than the one before
+// but for the first, until it is killed; says so on stdout once the first
+// write is done.
+int rewriteForever(const QString& path, int pathLength) {
     std::array<ShortcutList, EntryCounts.size()> versions;
     for (int v = 0; v < int(versions.size()); ++v)
-        versions[v] = version(v);
+        versions[v] = version(v, pathLength);
     for (int i = 0;; ++i) {
-        const ShortcutList& list = versions[i % versions.size()];
+        const ShortcutList& list = versions[versions.size() - 1 - i % versions.size()];
         if (WriteShortcutList(path, list, list.count) != ErrorNumber::None)
             return 1;
         if (i == 0) {
@@ -98,17 +102,19 @@ class CrashSafetyTest : public QObject {
 
 void CrashSafetyTest::killedRewriteLeavesAWholeVersion_data() {
     QTest::addColumn<bool>("secondName");
-    QTest::newRow("replaced by rename") << false;
-    QTest::newRow("rewritten in place") << true;
+    QTest::addColumn<int>("pathLength");
+    QTest::newRow("replaced by rename") << false << 100;
+    QTest::newRow("rewritten in place") << true << 3000;
 }
 
 void CrashSafetyTest::killedRewriteLeavesAWholeVersion() {
     QFETCH(bool, secondName);
+    QFETCH(int, pathLength);
     ScopedTempCwd cwd;
     const QString list = cwd.file("list.xxa");
     QList<QByteArray> whole;
     for (int v = 0; v < int(EntryCounts.size()); ++v)
-        whole << versionBytes(v);
+        whole << versionBytes(v, pathLength);
     writeBytes(list, whole.last());
     if (secondName)
         QVERIFY(addSecondName(list, cwd.file("other.xxa")));
@@ -119,7 +125,8 @@ void CrashSafetyTest::killedRewriteLeavesAWholeVersion() {
     int leftoverCount = 0;
     for (int kill = 1; kill <= Kills; ++kill) {
         QProcess writer;
-        writer.start(QCoreApplication::applicationFilePath(), {RewriteFlag, list});
+        writer.start(QCoreApplication::applicationFilePath(),
+                     {RewriteFlag, list, QString::number(pathLength)});
         QVERIFY2(writer.waitForReadyRead(10000), "the rewriting process did not start");
         QThread::usleep(random.bounded(20000));
         writer.kill();
@@ -152,8 +159,8 @@ void CrashSafetyTest::killedRewriteLeavesAWholeVersion() {
 }
 
 int main(int argc, char** argv) {
-    if (argc == 3 && qstrcmp(argv[1], RewriteFlag) == 0)
-        return rewriteForever(QFile::decodeName(argv[2]));
+    if (argc == 4 && qstrcmp(argv[1], RewriteFlag) == 0)
+        return rewriteForever(QFile::decodeName(argv[2]), std::atoi(argv[3]));
     QCoreApplication app(argc, argv);
     CrashSafetyTest test;
     QTEST_SET_MAIN_SOURCE_PATH
