@@ -49,9 +49,16 @@ int FileLock::openOrMake(const QByteArray& path) {
     if (fd >= 0 || errno != ENOENT)
         return fd;
     const int made = open(path.constData(), O_RDWR | O_CLOEXEC | O_CREAT | O_EXCL, 0666);
-    if (made >= 0)
+    if (made >= 0) {
         madeFile_ = true;
-    return made >= 0 ? made : errno == EEXIST ? -2 : -1;
+        return made;
+    }
+    if (errno != EEXIST)
+        return -1;
+    // A symlink to a file not made yet is not followed by an exclusive
+    // create; the write makes that file, unlocked.
+    struct stat link {};
+    return lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode) ? -1 : -2;
 }
 
 bool FileLock::stillAtPath() const {
@@ -70,7 +77,7 @@ int FileLock::lock(const QString& path) {
     for (;;) {
         madeFile_ = false;
         fd_ = openOrMake(path_);
-        if (fd_ == -2)
+        if (fd_ == -2 && !deadline.hasExpired())
             continue;
         if (fd_ < 0)
             return ErrorNumber::None;

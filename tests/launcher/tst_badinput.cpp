@@ -74,6 +74,8 @@ struct Scenario : LauncherFixture {
         QFile::remove(path);
         if (content == u"folder"_s) {
             QDir().mkdir(path);
+        } else if (content == u"dangling symlink"_s) {
+            QFile::link(u"gone.xxa"_s, path);
         } else if (content == u"1 GiB"_s) {
             QFile huge(path);
             if (!huge.open(QIODevice::WriteOnly) || !huge.resize(OneGiB))
@@ -112,8 +114,8 @@ class BadInputTest : public QObject {
 };
 
 void BadInputTest::listFile_data() {
-    // "", "folder", "1 GiB", "unreadable", or "start-up": the launcher starts
-    // on the file instead of on a good list
+    // "", "folder", "1 GiB", "dangling symlink", "unreadable", or "start-up":
+    // the launcher starts on the file instead of on a good list
     QTest::addColumn<QString>("special");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("shown"); // by the launcher and the delete dialog
@@ -154,6 +156,8 @@ void BadInputTest::listFile_data() {
         << raw << japaneseUtf8 << QStringList{u"名前"_s} << none << newUtf8;
     QTest::newRow("UTF-8 with byte order mark")
         << raw << "\xEF\xBB\xBF" + japaneseUtf8 << QStringList{u"名前"_s} << none << newUtf8;
+    QTest::newRow("symlink to a file not made yet")
+        << u"dangling symlink"_s << QByteArray() << none << none << newEntry;
     QTest::newRow("folder in place of the file")
         << u"folder"_s << QByteArray() << none << QStringList{ReadError, WriteError}
         << QByteArray();
