@@ -103,13 +103,17 @@ class CrashSafetyTest : public QObject {
 void CrashSafetyTest::killedRewriteLeavesAWholeVersion_data() {
     QTest::addColumn<bool>("secondName");
     QTest::addColumn<int>("pathLength");
-    QTest::newRow("replaced by rename") << false << 100;
-    QTest::newRow("rewritten in place") << true << 3000;
+    // Each rewrite syncs, and one in place also copies, so the kills are
+    // spread over enough time to land in different rewrites.
+    QTest::addColumn<int>("killWithinMs");
+    QTest::newRow("replaced by rename") << false << 100 << 50;
+    QTest::newRow("rewritten in place") << true << 3000 << 100;
 }
 
 void CrashSafetyTest::killedRewriteLeavesAWholeVersion() {
     QFETCH(bool, secondName);
     QFETCH(int, pathLength);
+    QFETCH(int, killWithinMs);
     ScopedTempCwd cwd;
     const QString list = cwd.file("list.xxa");
     QList<QByteArray> whole;
@@ -128,7 +132,7 @@ void CrashSafetyTest::killedRewriteLeavesAWholeVersion() {
         writer.start(QCoreApplication::applicationFilePath(),
                      {RewriteFlag, list, QString::number(pathLength)});
         QVERIFY2(writer.waitForReadyRead(10000), "the rewriting process did not start");
-        QThread::usleep(random.bounded(20000));
+        QThread::usleep(random.bounded(killWithinMs * 1000));
         writer.kill();
         QVERIFY(writer.waitForFinished(10000));
         QCOMPARE(writer.exitStatus(), QProcess::CrashExit);
