@@ -4,6 +4,7 @@
 // user is told and that nothing is lost. Header only, so any test program
 // can use it.
 
+#include "FileLock.h"
 #include "SafeWrite.h"
 
 #include <QDir>
@@ -11,17 +12,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
-#include <csignal>
 #include <optional>
 #include <sys/resource.h>
 #include <unistd.h>
 
+// Gives the file a second name (a hard link; QFile::link makes a symlink).
+inline bool addSecondName(const QString& file, const QString& name) {
+    return ::link(QFile::encodeName(file).constData(), QFile::encodeName(name).constData()) == 0;
+}
+
 // Lowers the largest file this process may write, so the system itself
-// refuses a write part-way, as a full disk does.
+// refuses a write part-way, as a full disk does. SIGXFSZ stays as it is: the
+// program itself must keep the limit from killing it.
 class ScopedFileSizeLimit {
   public:
     explicit ScopedFileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &saved_);
         rlimit lowered = saved_;
         lowered.rlim_cur = bytes;
@@ -94,6 +99,9 @@ enum class Fault {
     ReadOnlyFolder, // no new file can be made beside the old one
     FolderInPlace,  // a folder now stands where the file was
     FileRemoved,    // the file went away after the program read it
+    Locked,         // another launcher holds the file's lock all along
+    InPlace,        // the file has a second name, so it is rewritten in
+                    // place; half the bytes written, the write fails
 };
 
 // Applies one fault to the file at target for its lifetime; clear() ends it
@@ -126,6 +134,14 @@ class InjectedFault {
         case Fault::FileRemoved:
             QFile::remove(target);
             break;
+        case Fault::Locked:
+            held_.emplace();
+            held_->lock(target);
+            break;
+        case Fault::InPlace:
+            addSecondName(target, secondName());
+            setWriteFaultForTesting(WriteFault::InMiddle);
+            break;
         }
     }
     ~InjectedFault() { clear(); }
@@ -139,12 +155,15 @@ class InjectedFault {
     bool targetUnchanged() const {
         if (fault_ == Fault::FolderInPlace)
             return QFileInfo(target_).isDir() && QDir(target_).isEmpty();
+        if (fault_ == Fault::InPlace && readAll(secondName()) != old_)
+            return false;
         return QFileInfo(target_).isFile() && readAll(target_) == old_;
     }
 
     void clear() {
         setWriteFaultForTesting(WriteFault::None);
         limit_.reset();
+        held_.reset();
         if (unprivileged_) {
             QFile::setPermissions(folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
             unprivileged_.reset();
@@ -157,6 +176,7 @@ class InjectedFault {
 
   private:
     QString folder() const { return QFileInfo(target_).absolutePath(); }
+    QString secondName() const { return target_ + QStringLiteral(".link"); }
 
     static QByteArray readAll(const QString& path) {
         QFile file(path);
@@ -173,4 +193,5 @@ class InjectedFault {
     QByteArray old_;
     std::optional<ScopedFileSizeLimit> limit_;
     std::optional<ScopedUnprivileged> unprivileged_;
+    std::optional<FileLock> held_;
 };

@@ -20,7 +20,10 @@ int openForReading(const QString& path, QFile& file) {
         return ErrorNumber::FileNotFound;
     if (!info.isFile())
         return ErrorNumber::PathFileAccess;
-    file.setFileName(path);
+    // While an in-place rewrite is under way, or after one was interrupted,
+    // the file may be cut short; the whole copy beside it is the version.
+    const QString wholeCopy = wholeCopyPath(path);
+    file.setFileName(QFileInfo(wholeCopy).isFile() ? wholeCopy : path);
     if (!file.open(QIODevice::ReadOnly))
         return ErrorNumber::PathFileAccess;
     return ErrorNumber::None;

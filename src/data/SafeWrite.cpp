@@ -1,14 +1,22 @@
 #include "SafeWrite.h"
 
 #include "ErrorNumbers.h"
+#include "FileIdentity.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
 WriteFault writeFault = WriteFault::None;
+
+// The rename path's answer when the new file cannot take the old identity.
+constexpr int NeedsInPlace = -1;
+constexpr qint64 CopyChunk = 1 << 16;
 
 // The platform's number for the system's reason a write failed.
 int failureNumber(int systemError) {
@@ -26,8 +34,25 @@ int failureNumber(int systemError) {
     }
 }
 
-// Failures that show before anything is written. A symlink is followed: the
-// file it names is replaced and the link stays.
+// A file-size limit (ulimit -f, some sandboxes and quota set-ups) ends a
+// process that writes past it with SIGXFSZ, losing what the user typed.
+// Ignored, the write fails with EFBIG and the user is told. A handler the
+// program set for itself is left alone.
+void ignoreFileSizeSignal() {
+    struct sigaction current {};
+    if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+        std::signal(SIGXFSZ, SIG_IGN);
+}
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+QByteArray folderOf(const QString& target) {
+    return native(QFileInfo(target).absolutePath());
+}
+
+// Failures that show before anything is written.
 int checkTarget(const QString& path) {
     if (path.isEmpty())
         return ErrorNumber::PathFileAccess;
@@ -37,21 +62,159 @@ int checkTarget(const QString& path) {
         return ErrorNumber::PathFileAccess;
     if (!QFileInfo(target.absolutePath()).isDir())
         return ErrorNumber::PathFileAccess;
-    // Replacing would get past a write-protected file; honour its protection.
-    if (target.exists() && !target.isWritable())
+    // Replacing would get past a write-protected file; honour its protection
+    // as the effective user, the one the system checks writes against.
+    if (target.exists() && faccessat(AT_FDCWD, native(path).constData(), W_OK, AT_EACCESS) != 0)
         return ErrorNumber::PermissionDenied;
     return ErrorNumber::None;
 }
 
-// Writes bytes into the open file, or as many as the test seam lets through.
-int writeContent(QSaveFile& file, const QByteArray& bytes) {
+// The file a write rewrites: the one a symlink names (the link stays), else
+// the path itself.
+QString resolvedTarget(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return info.absoluteFilePath();
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.symLinkTarget() : canonical; // dangling: what it names
+}
+
+QString copyBeside(const QString& target) {
+    return target + QStringLiteral(".tovlan-backup");
+}
+
+mode_t newFileMode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// A new file beside a target, named after it; removed again unless renamed.
+class TempFile {
+  public:
+    explicit TempFile(const QString& beside) : name_(native(beside + QStringLiteral(".XXXXXX"))) {
+        fd_.reset(mkostemp(name_.data(), O_CLOEXEC));
+    }
+    ~TempFile() {
+        if (fd_.valid() && !renamed_)
+            ::unlink(name_.constData());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    bool valid() const { return fd_.valid(); }
+    int fd() const { return fd_.get(); }
+    int renameTo(const QString& to) {
+        if (::rename(name_.constData(), native(to).constData()) != 0)
+            return errno;
+        renamed_ = true;
+        return 0;
+    }
+
+  private:
+    QByteArray name_;
+    UniqueFd fd_;
+    bool renamed_ = false;
+};
+
+// Copies the whole of from into to, from the start; answers 0 or errno.
+int copyContents(int from, int to) {
+    QByteArray buffer(CopyChunk, Qt::Uninitialized);
+    off_t offset = 0;
+    for (;;) {
+        const ssize_t got = pread(from, buffer.data(), buffer.size(), offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got < 0 ? errno : ftruncate(to, offset) == 0 ? 0 : errno;
+        if (const int error = writeAllAt(to, buffer.constData(), got, offset))
+            return error;
+        offset += got;
+    }
+}
+
+// Writes bytes over the file's contents and syncs them, or as many as the
+// test seam lets through.
+int writeContent(int fd, const QByteArray& bytes) {
     const qint64 size = writeFault == WriteFault::InMiddle ? bytes.size() / 2 : bytes.size();
-    errno = 0;
-    if (file.write(bytes.constData(), size) != size || !file.flush())
-        return failureNumber(errno);
+    if (const int error = writeAllAt(fd, bytes.constData(), size, 0))
+        return failureNumber(error);
     if (writeFault == WriteFault::InMiddle)
         return ErrorNumber::DiskFull;
+    if (ftruncate(fd, bytes.size()) != 0)
+        return failureNumber(errno);
+    if (writeFault == WriteFault::AtCommit)
+        return ErrorNumber::PathFileAccess;
+    if (fsync(fd) != 0)
+        return failureNumber(errno);
     return ErrorNumber::None;
+}
+
+// Once the new contents are whole on disk, a whole copy kept beside the file
+// is no longer needed; the folder is synced so the rename and the removal
+// both last.
+int settle(const QString& target) {
+    if (::unlink(native(copyBeside(target)).constData()) != 0 && errno != ENOENT)
+        return failureNumber(errno);
+    if (const int error = syncFolder(folderOf(target)))
+        return failureNumber(error);
+    return ErrorNumber::None;
+}
+
+int replaceByRename(const QString& target, const QByteArray& bytes, const struct stat* old) {
+    TempFile temp(target);
+    if (!temp.valid())
+        return failureNumber(errno);
+    if (old && !giveIdentity(temp.fd(), native(target), *old))
+        return NeedsInPlace;
+    if (!old && fchmod(temp.fd(), newFileMode()) != 0)
+        return failureNumber(errno);
+    if (const int failure = writeContent(temp.fd(), bytes))
+        return failure;
+    if (const int error = temp.renameTo(target))
+        return failureNumber(error);
+    return settle(target);
+}
+
+// The whole copy is made under another name and renamed, so that whenever
+// the copy exists it is whole.
+int makeWholeCopy(int file, const QString& target) {
+    TempFile temp(copyBeside(target));
+    if (!temp.valid())
+        return failureNumber(errno);
+    if (const int error = copyContents(file, temp.fd()))
+        return failureNumber(error);
+    if (fsync(temp.fd()) != 0)
+        return failureNumber(errno);
+    if (const int error = temp.renameTo(copyBeside(target)))
+        return failureNumber(error);
+    if (const int error = syncFolder(folderOf(target)))
+        return failureNumber(error);
+    return ErrorNumber::None;
+}
+
+// After a failed in-place write: the old contents go back into the file. If
+// that fails too, the copy stays, and readers take it.
+void restoreFromCopy(int file, const QString& target) {
+    UniqueFd copy(open(native(copyBeside(target)).constData(), O_RDONLY | O_CLOEXEC));
+    if (copy.valid() && copyContents(copy.get(), file) == 0 && fsync(file) == 0)
+        settle(target);
+}
+
+int writeInPlace(const QString& target, const QByteArray& bytes) {
+    UniqueFd file(open(native(target).constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    if (!file.valid())
+        return failureNumber(errno);
+    // A copy left by an interrupted rewrite holds the last whole version,
+    // which the file itself may no longer.
+    if (!QFileInfo::exists(copyBeside(target))) {
+        if (const int failure = makeWholeCopy(file.get(), target))
+            return failure;
+    }
+    if (const int failure = writeContent(file.get(), bytes)) {
+        restoreFromCopy(file.get(), target);
+        return failure;
+    }
+    return settle(target);
 }
 
 } // namespace
@@ -60,23 +223,22 @@ void setWriteFaultForTesting(WriteFault fault) {
     writeFault = fault;
 }
 
+QString wholeCopyPath(const QString& path) {
+    return copyBeside(resolvedTarget(path));
+}
+
 int writeWholeFile(const QString& path, const QByteArray& bytes) {
+    ignoreFileSizeSignal();
     if (const int failure = checkTarget(path))
         return failure;
     if (writeFault == WriteFault::AtOpen)
         return ErrorNumber::PermissionDenied;
-    QSaveFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return failureNumber(errno);
-    if (const int failure = writeContent(file, bytes)) {
-        file.cancelWriting();
-        return failure;
-    }
-    if (writeFault == WriteFault::AtCommit)
-        file.cancelWriting();
-    errno = 0;
-    if (!file.commit())
-        return failureNumber(errno);
-    return ErrorNumber::None;
+    const QString target = resolvedTarget(path);
+    struct stat old {};
+    const bool exists = stat(native(target).constData(), &old) == 0;
+    // After a rename the file's other names would keep the old contents.
+    if (exists && old.st_nlink > 1)
+        return writeInPlace(target, bytes);
+    const int answer = replaceByRename(target, bytes, exists ? &old : nullptr);
+    return answer == NeedsInPlace ? writeInPlace(target, bytes) : answer;
 }

@@ -3,11 +3,26 @@
 #include <QByteArray>
 #include <QString>
 
-// Replaces the file at path with bytes, all or nothing: the bytes go to a
-// temporary file in the same folder which replaces the file only when it is
-// complete, so a failed or interrupted write leaves the old file as it was.
+// Replaces the contents of the file at path with bytes, all or nothing, and
+// keeps the file's identity: owner, group, mode, extended attributes and
+// ACLs, and its other names (hard links). A symlink stays; the file it names
+// is rewritten.
+//
+// Usually the bytes go to a new file in the same folder that is given the
+// old file's identity and renamed over it. Where the new file cannot be
+// given that identity (several names, an owner or group the writer cannot
+// give away, attributes it cannot set), the file is rewritten in place, with
+// a whole copy of its old contents kept beside it until the new ones are
+// synced. Either way a failure or an interruption at any moment leaves one
+// whole version readable, and a write answered with 0 is on disk: the file
+// and its folder entry are synced.
+//
 // Answers 0 or the platform's failure number.
 int writeWholeFile(const QString& path, const QByteArray& bytes);
+
+// Where an in-place rewrite of path keeps the whole old contents. While this
+// copy exists the file itself may be cut short, so readers take the copy.
+QString wholeCopyPath(const QString& path);
 
 // Test seam: makes the next writes fail at a chosen stage, as a full disk, a
 // read-only folder or a vanished folder would.

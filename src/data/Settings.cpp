@@ -4,6 +4,7 @@
 #include "LineFile.h"
 
 #include <QDir>
+#include <utility>
 
 namespace {
 
@@ -12,13 +13,14 @@ constexpr int SettingsLines = 12;
 // Reads the next line as one whole value, commas and leading spaces included.
 // A line the file lacks reads as an empty value: a short file still gives
 // what it holds.
-int readValue(LineReader& reader, TextEncoding encoding, QString& value) {
+int readValue(LineReader& reader, TextEncoding encoding, QString& value, QByteArray& raw) {
     QByteArray line;
     if (!reader.atEnd()) {
         if (const int failure = reader.readLine(line))
             return failure;
     }
     value = decodeText(line, encoding);
+    raw = line;
     return ErrorNumber::None;
 }
 
@@ -49,9 +51,13 @@ int ReadSettingsFile(const QString& path, Settings& settings) {
     read.encoding = reader.encoding();
     // Each group overwrites the start-up path and the corner, so the fourth
     // group's are the ones that count.
-    for (QString& quickFile : read.quickFiles) {
-        for (QString* value : {&read.startupListPath, &quickFile, &read.cornerText}) {
-            if (const int failure = readValue(reader, read.encoding, *value))
+    for (int i = 0; i < int(read.quickFiles.size()); ++i) {
+        const std::pair<QString*, QByteArray*> values[] = {
+            {&read.startupListPath, &read.rawStartupListPath},
+            {&read.quickFiles[i], &read.rawQuickFiles[i]},
+            {&read.cornerText, &read.rawCornerText}};
+        for (const auto& [value, raw] : values) {
+            if (const int failure = readValue(reader, read.encoding, *value, *raw))
                 return failure;
         }
     }
@@ -61,10 +67,10 @@ int ReadSettingsFile(const QString& path, Settings& settings) {
 
 int WriteSettingsFile(const QString& path, const Settings& settings) {
     LineWriter writer(settings.encoding);
-    for (const QString& quickFile : settings.quickFiles) {
-        writer.add(settings.startupListPath, TextRole::Path);
-        writer.add(quickFile, TextRole::Path);
-        writer.add(settings.cornerText, TextRole::Path);
+    for (int i = 0; i < int(settings.quickFiles.size()); ++i) {
+        writer.add(settings.startupListPath, TextRole::Path, settings.rawStartupListPath);
+        writer.add(settings.quickFiles[i], TextRole::Path, settings.rawQuickFiles[i]);
+        writer.add(settings.cornerText, TextRole::Path, settings.rawCornerText);
     }
     return writer.writeTo(path);
 }

@@ -15,6 +15,13 @@ struct Settings {
     // never changed the corner writes it back in the same form.
     QString cornerText;
     TextEncoding encoding = TextEncoding::Cp932;
+    // The bytes each value had in the file (for the start-up path and the
+    // corner, those of the group that counts). A rewrite puts them back while
+    // the text still matches them, so a byte the encoding cannot decode in a
+    // value nobody changed survives, as in a list file.
+    QByteArray rawStartupListPath;
+    std::array<QByteArray, 4> rawQuickFiles;
+    QByteArray rawCornerText;
 };
 
 // 1 top-left, 2 bottom-left, 3 top-right, 4 bottom-right; 0 for no corner.

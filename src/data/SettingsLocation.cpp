@@ -1,5 +1,8 @@
 #include "SettingsLocation.h"
 
+#include "ErrorNumbers.h"
+#include "FileLock.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,8 +43,17 @@ SettingsLocation settingsLocation(const QString& programFolder, const QString& u
     return settingsLocation(programFolder, isWritableFolder(programFolder), userFolder);
 }
 
-int WriteSettingsAt(const SettingsLocation& location, const Settings& settings) {
+int UpdateSettingsAt(const SettingsLocation& location, const Settings& ownRecord,
+                     const std::function<void(Settings&)>& takeOwnValues) {
     // A folder that cannot be made shows as the write's own failure.
     QDir().mkpath(QFileInfo(location.writeTo).absolutePath());
-    return WriteSettingsFile(location.writeTo, settings);
+    FileLock lock;
+    if (const int failure = lock.lock(location.writeTo); failure != ErrorNumber::None)
+        return failure;
+    Settings current;
+    const bool nothingSavedYet = location.readFrom == location.writeTo && lock.fileWasMissing();
+    if (nothingSavedYet || ReadSettingsFile(location.readFrom, current) != ErrorNumber::None)
+        current = ownRecord;
+    takeOwnValues(current);
+    return WriteSettingsFile(location.writeTo, current);
 }

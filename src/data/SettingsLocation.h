@@ -3,6 +3,7 @@
 #include "Settings.h"
 
 #include <QString>
+#include <functional>
 
 // Where the settings file is read from and written to. The two differ only
 // while a read-only program folder still holds a settings file and the user
@@ -22,6 +23,10 @@ SettingsLocation settingsLocation(const QString& programFolder, bool programFold
 // The same, asking the file system whether the program's folder is writable.
 SettingsLocation settingsLocation(const QString& programFolder, const QString& userFolder);
 
-// Writes the file where it belongs, making the user's folder at the first
-// write. Answers 0 or the platform's failure number.
-int WriteSettingsAt(const SettingsLocation& location, const Settings& settings);
+// A writer's read-modify-write: under the file's lock, reads the settings as
+// they are now (another window or launcher may have saved since; ownRecord
+// where there is nothing to read), lets takeOwnValues set the values this
+// writer owns, and writes the result where it belongs, making the user's
+// folder at the first write. Answers 0 or the platform's failure number.
+int UpdateSettingsAt(const SettingsLocation& location, const Settings& ownRecord,
+                     const std::function<void(Settings&)>& takeOwnValues);

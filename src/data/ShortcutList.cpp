@@ -43,6 +43,11 @@ int ReadShortcutList(const QString& path, ShortcutList& list) {
     return ErrorNumber::None;
 }
 
+bool isDamagedList(int failure) {
+    return failure == ErrorNumber::NoSlot || failure == ErrorNumber::InputPastEnd ||
+           failure == ErrorNumber::BadFileFormat;
+}
+
 int WriteShortcutList(const QString& path, const ShortcutList& list, int count) {
     if (count < 0 || count > MaxShortcutEntries)
         return ErrorNumber::InvalidCall;

@@ -35,6 +35,9 @@ struct ShortcutList {
 // On a failure the slots read so far stay filled and count includes the entry
 // that failed.
 int ReadShortcutList(const QString& path, ShortcutList& list);
+// True for a read failure of a file that is there but cannot be rewritten
+// whole: a name without its path, more than 99 entries, a line too long.
+bool isDamagedList(int failure);
 // Replaces the file with slots 1..count, name line then path line, each
 // ending in CR LF. On failure the old file is untouched.
 int WriteShortcutList(const QString& path, const ShortcutList& list, int count);

@@ -1,6 +1,7 @@
 #include "Form2.h"
 
 #include "ErrorNumbers.h"
+#include "FileLock.h"
 #include "Form1.h"
 
 #include <QComboBox>
@@ -51,28 +52,40 @@ void Form2::Combo1_Click(int listIndex) {
     pickedSlot_ = listIndex >= 0 && listIndex < Combo1->count() ? listIndex + 1 : 0;
 }
 
-// Reads the file as it is now: the pick still means the same entry only if
-// the same name and path stand at the same place.
-bool Form2::pickedEntryStillThere(ShortcutList& onDisk) const {
-    if (ReadShortcutList(listPath_, onDisk) != ErrorNumber::None || onDisk.count < pickedSlot_)
-        return false;
-    const ShortcutEntry& now = onDisk.entries[pickedSlot_];
-    const ShortcutEntry& shown = list_.entries[pickedSlot_];
-    return now.name == shown.name && now.path == shown.path;
-}
-
 void Form2::Command1_Click() {
     if (pickedSlot_ == 0) {
         showMessage(DialogText::NotThere);
         return;
     }
-    // When the file changed under the dialog nothing is deleted; the reload
-    // shows the list as it is now, to pick again.
-    ShortcutList onDisk;
-    if (pickedEntryStillThere(onDisk) &&
-        RemoveShortcutEntry(listPath_, onDisk, pickedSlot_) != ErrorNumber::None)
-        showMessage(DialogText::WriteError);
+    const QString failure = deletePicked();
+    // The list as it is now, to pick again if nothing was deleted.
     Form_Load();
+    if (!failure.isEmpty())
+        showMessage(failure);
+}
+
+// Deletes the picked entry if the file still holds it where the dialog shows
+// it: the same name and path at the same place. The lock keeps another
+// launcher from changing the file between this reading and the writing.
+// Answers the message for the user, or the empty text.
+QString Form2::deletePicked() {
+    FileLock lock;
+    if (lock.lock(listPath_) != ErrorNumber::None)
+        return DialogText::WriteError;
+    ShortcutList onDisk;
+    const int readFailure = ReadShortcutList(listPath_, onDisk);
+    // A file that cannot be read at all: the reload that follows says so.
+    if (readFailure == ErrorNumber::PathFileAccess)
+        return QString();
+    if (readFailure != ErrorNumber::None || onDisk.count < pickedSlot_)
+        return DialogText::NotThere;
+    const ShortcutEntry& now = onDisk.entries[pickedSlot_];
+    const ShortcutEntry& shown = list_.entries[pickedSlot_];
+    if (now.name != shown.name || now.path != shown.path)
+        return DialogText::NotThere;
+    if (RemoveShortcutEntry(listPath_, onDisk, pickedSlot_) != ErrorNumber::None)
+        return DialogText::WriteError;
+    return QString();
 }
 
 void Form2::Command2_Click() {

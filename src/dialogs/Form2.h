@@ -23,7 +23,7 @@ class Form2 : public LauncherDialog {
 
   private:
     void buildControls();
-    bool pickedEntryStillThere(ShortcutList& onDisk) const;
+    QString deletePicked();
 
     QComboBox* Combo1 = nullptr;
     QPushButton* Command1 = nullptr;

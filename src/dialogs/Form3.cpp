@@ -2,6 +2,7 @@
 
 #include "Daiarog.h"
 #include "ErrorNumbers.h"
+#include "FileLock.h"
 #include "Form1.h"
 
 #include <QGroupBox>
@@ -177,19 +178,17 @@ void Form3::LoadSettingsToDialog() {
     Text7->setText(settings_.quickFiles[3]);
 }
 
+// The dialog has no box for the corner; the launcher, or another launcher,
+// may have moved to another corner while the dialog was open, and writing
+// back the corner read at the opening would undo that. So the file is read
+// again, under the lock, and only the values of the boxes change in it.
 void Form3::SaveSettingsFromDialog() {
-    takeCornerSavedSince();
-    if (WriteSettingsAt(settingsFiles(), settings_) != ErrorNumber::None)
+    const int failure = UpdateSettingsAt(settingsFiles(), settings_, [this](Settings& current) {
+        current.startupListPath = settings_.startupListPath;
+        current.quickFiles = settings_.quickFiles;
+    });
+    if (failure != ErrorNumber::None)
         showMessage(DialogText::WriteError);
-}
-
-// The dialog has no box for the corner; the launcher may have moved to
-// another corner while the dialog was open, and writing back the corner read
-// at the opening would undo that.
-void Form3::takeCornerSavedSince() {
-    Settings onDisk;
-    if (ReadSettingsFile(settingsFiles().readFrom, onDisk) == ErrorNumber::None)
-        settings_.cornerText = onDisk.cornerText;
 }
 
 int Form3::readList() {
@@ -217,6 +216,13 @@ QString Form3::refusalToRegister() {
 }
 
 void Form3::Command1_Click() {
+    // Held from the reading to the writing, so that another launcher
+    // registering into the same list at the same moment waits its turn.
+    FileLock lock;
+    if (lock.lock(listPath_) != ErrorNumber::None) {
+        showMessage(DialogText::WriteError);
+        return;
+    }
     if (const QString refusal = refusalToRegister(); !refusal.isEmpty()) {
         showMessage(refusal);
         return;

@@ -44,7 +44,6 @@ class Form3 : public LauncherDialog {
 
     void LoadSettingsToDialog();
     void SaveSettingsFromDialog();
-    void takeCornerSavedSince();
     SettingsLocation settingsFiles();
     int readList();
     QString refusalToRegister();

@@ -156,15 +156,13 @@ void Form1::LoadSettings() {
 }
 
 bool Form1::SaveSettings() {
-    // Take in what the options dialog saved since start-up, so a corner
-    // change does not undo it; the launcher's own record keeps the values
-    // its menu was built from.
-    const SettingsLocation files = settingsFiles();
-    Settings onDisk;
-    if (ReadSettingsFile(files.readFrom, onDisk) != ErrorNumber::None)
-        onDisk = settings_;
-    onDisk.cornerText = settings_.cornerText;
-    if (WriteSettingsAt(files, onDisk) == ErrorNumber::None)
+    // Take in what the options dialog or another launcher saved since
+    // start-up, so a corner change does not undo it; the launcher's own
+    // record keeps the values its menu was built from.
+    const int failure = UpdateSettingsAt(settingsFiles(), settings_, [this](Settings& current) {
+        current.cornerText = settings_.cornerText;
+    });
+    if (failure == ErrorNumber::None)
         return true;
     platform_.messageBox(QStringLiteral("書き込みエラー"), 0, QStringLiteral("Tovlan"));
     return false;
@@ -189,6 +187,11 @@ void Form1::LoadShortcutList() {
     } else if (error == ErrorNumber::PathFileAccess && currentListPath_.isEmpty()) {
         currentListPath_ = DefaultListPath;
         command1Tag_ = DefaultListPath;
+    } else if (command1Tag_.isEmpty() && isDamagedList(error)) {
+        // A damaged start-up list is still the user's list, and there is no
+        // earlier one for the dialogs: they open it, so registering says the
+        // list cannot take more instead of failing to write nowhere.
+        command1Tag_ = currentListPath_;
     }
 }
 

@@ -178,7 +178,8 @@ void SettingsTest::livesWhereTheUserMayWrite() {
     // The first write makes the user's folder; nothing else changes.
     Settings settings;
     setCornerCode(settings, 3);
-    const int written = WriteSettingsAt(location, settings);
+    const int written =
+        UpdateSettingsAt(location, {}, [&](Settings& current) { current = settings; });
     user.reset();
     QFile::setPermissions(programFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QCOMPARE(written, 0);

@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
-#include <csignal>
 #include <optional>
 #include <sys/resource.h>
 #include <unistd.h>

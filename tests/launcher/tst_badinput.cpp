@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -73,6 +74,8 @@ struct Scenario : LauncherFixture {
         QFile::remove(path);
         if (content == u"folder"_s) {
             QDir().mkdir(path);
+        } else if (content == u"dangling symlink"_s) {
+            QFile::link(u"gone.xxa"_s, path);
         } else if (content == u"1 GiB"_s) {
             QFile huge(path);
             if (!huge.open(QIODevice::WriteOnly) || !huge.resize(OneGiB))
@@ -106,10 +109,14 @@ class BadInputTest : public QObject {
     void settingsLineCount_data();
     void settingsLineCount();
     void codePageBytesThatReadAsUtf8AreNotWritten();
+    void settingsKeepUndecodableBytes_data();
+    void settingsKeepUndecodableBytes();
 };
 
 void BadInputTest::listFile_data() {
-    QTest::addColumn<QString>("special"); // "", "folder", "1 GiB", "unreadable"
+    // "", "folder", "1 GiB", "dangling symlink", "unreadable", or "start-up":
+    // the launcher starts on the file instead of on a good list
+    QTest::addColumn<QString>("special");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("shown"); // by the launcher and the delete dialog
     QTest::addColumn<QStringList>("messages");
@@ -134,6 +141,11 @@ void BadInputTest::listFile_data() {
         << newEntry;
     QTest::newRow("100 entries") << raw << listBytes(numberedValues(100)) << none
                                  << QStringList{NoRoom} << QByteArray();
+    // No good list before it: the dialogs open the damaged list itself.
+    QTest::newRow("odd line count at start-up") << u"start-up"_s << QByteArray("a\r\nb\r\nc\r\n")
+                                                << none << QStringList{NoRoom} << QByteArray();
+    QTest::newRow("100 entries at start-up") << u"start-up"_s << listBytes(numberedValues(100))
+                                             << none << QStringList{NoRoom} << QByteArray();
     QTest::newRow("1 GiB with no line end")
         << u"1 GiB"_s << QByteArray() << none << QStringList{NoRoom} << QByteArray();
     QTest::newRow("binary garbage")
@@ -144,6 +156,8 @@ void BadInputTest::listFile_data() {
         << raw << japaneseUtf8 << QStringList{u"名前"_s} << none << newUtf8;
     QTest::newRow("UTF-8 with byte order mark")
         << raw << "\xEF\xBB\xBF" + japaneseUtf8 << QStringList{u"名前"_s} << none << newUtf8;
+    QTest::newRow("symlink to a file not made yet")
+        << u"dangling symlink"_s << QByteArray() << none << none << newEntry;
     QTest::newRow("folder in place of the file")
         << u"folder"_s << QByteArray() << none << QStringList{ReadError, WriteError}
         << QByteArray();
@@ -160,8 +174,10 @@ void BadInputTest::listFile() {
     QFETCH(QByteArray, added);
     Scenario s;
     s.replaceList(special);
-    if (special.isEmpty() || special == u"unreadable"_s)
+    if (special.isEmpty() || special == u"unreadable"_s || special == u"start-up"_s)
         writeBytes(s.list(), bytes);
+    if (special == u"start-up"_s)
+        s.start();
     const Fingerprint before(s.list());
 
     std::optional<ScopedUnprivileged> user;
@@ -270,6 +286,37 @@ void BadInputTest::codePageBytesThatReadAsUtf8AreNotWritten() {
     QCOMPARE(readBytes(s.list()), twoEntries);
     QCOMPARE(items(d.findChild<QComboBox*>("Combo1")), QStringList({u"ソフト"_s, u"ﾃｽ"_s}));
     QCOMPARE(s.platform.messageTexts(), QStringList({WriteError, WriteError}));
+}
+
+void BadInputTest::settingsKeepUndecodableBytes_data() {
+    QTest::addColumn<QByteArray>("start"); // before the first line
+    QTest::addColumn<QByteArray>("quickFile2");
+    QTest::newRow("code page 932") << QByteArray() << QByteArray("q\x85\x40.xxa");
+    QTest::newRow("UTF-8") << QByteArray("\xEF\xBB\xBF") << u"ホーム/"_s.toUtf8() + "\xFF.xxa";
+}
+
+// One byte the file's encoding cannot decode, in a value nobody touches: a
+// corner change and the options dialog's OK write it back as it was.
+void BadInputTest::settingsKeepUndecodableBytes() {
+    QFETCH(QByteArray, start);
+    QFETCH(QByteArray, quickFile2);
+    auto settings = [&](const QByteArray& corner) {
+        QByteArray bytes = start;
+        for (int group = 0; group < 4; ++group)
+            bytes += "l.xxa\r\n" + (group == 1 ? quickFile2 : QByteArray()) + "\r\n" + corner;
+        return bytes;
+    };
+    LauncherFixture f;
+    f.writeList("l.xxa", {u"一"_s, u"/bin/one"_s});
+    writeBytes(f.cwd.file("設定.ini"), settings(" 4 \r\n"));
+    Form1& w = f.start();
+
+    w.menus().corners[0]->trigger();
+    QCOMPARE(f.settingsBytes(), settings(" 1 \r\n"));
+    w.sk7_Click();
+    w.optionsDialog()->findChild<QPushButton*>("OK")->click();
+    QCOMPARE(f.settingsBytes(), settings(" 1 \r\n"));
+    QCOMPARE(f.platform.messageTexts(), QStringList());
 }
 
 QTEST_MAIN(BadInputTest)
