@@ -7,6 +7,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <optional>
 
 class Platform;
 class QComboBox;
@@ -71,6 +72,8 @@ class Form1 : public QWidget {
     void LoadSettings();
     bool SaveSettings();
     void LoadShortcutList();
+    std::optional<ShortcutEntry> pickedEntry() const;
+    void keepPickIfStillThere(const std::optional<ShortcutEntry>& picked);
     void showQuickFileItems();
     void moveToCorner(int code);
     void tickCorner(int code);
