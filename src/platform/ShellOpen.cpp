@@ -52,20 +52,30 @@ bool isA(const GioLibrary& gio, const QByteArray& type, const char* super) {
     return gio.contentTypeIsA(type.constData(), super);
 }
 
-TargetKind kindOfFile(const GioLibrary* gio, const QByteArray& path, const QByteArray& head,
-                      const QByteArray& type) {
+bool isElf(const QByteArray& head) {
+    return head.startsWith("\x7f"
+                           "ELF");
+}
+
+OpenPlan planRegularFile(const QByteArray& path) {
+    const QByteArray head = readHead(path);
     const bool executable = ::access(path.constData(), X_OK) == 0;
-    if (executable && head.startsWith("\x7f"
-                                      "ELF"))
-        return TargetKind::Program;
+    // A program is known by its first bytes; it starts without waiting for
+    // the file-type database.
+    if (executable && isElf(head))
+        return {TargetKind::Program, path, {}};
+    const GioLibrary* gio = gioLibrary();
     if (!gio)
-        return executable ? TargetKind::Program : TargetKind::Document;
+        return {executable && head.startsWith("#!") ? TargetKind::Program : TargetKind::Document,
+                path,
+                {}};
+    const QByteArray type = contentTypeOf(*gio, path, head);
     if (isA(*gio, type, "application/x-desktop"))
-        return TargetKind::DesktopEntry;
+        return {TargetKind::DesktopEntry, path, type};
     // Scripts are the types the file-type database derives from executables.
     if (executable && head.startsWith("#!") && isA(*gio, type, "application/x-executable"))
-        return TargetKind::Program;
-    return TargetKind::Document;
+        return {TargetKind::Program, path, type};
+    return {TargetKind::Document, path, type};
 }
 
 OpenPlan planFile(const QByteArray& path) {
@@ -74,13 +84,11 @@ OpenPlan planFile(const QByteArray& path) {
         return {};
     if (S_ISDIR(status.st_mode))
         return {TargetKind::Folder, path, "inode/directory"};
+    if (S_ISREG(status.st_mode))
+        return planRegularFile(path);
+    // A pipe or a device is never read: that could make the launcher wait.
     const GioLibrary* gio = gioLibrary();
-    // Only a regular file is read: a pipe or a device could make us wait.
-    const QByteArray head = S_ISREG(status.st_mode) ? readHead(path) : QByteArray();
-    const QByteArray type = gio ? contentTypeOf(*gio, path, head) : QByteArray();
-    if (!S_ISREG(status.st_mode))
-        return {TargetKind::Document, path, type};
-    return {kindOfFile(gio, path, head, type), path, type};
+    return {TargetKind::Document, path, gio ? contentTypeOf(*gio, path, {}) : QByteArray()};
 }
 
 QByteArray fileNameOfUrl(const QString& url) {
