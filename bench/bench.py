@@ -209,6 +209,10 @@ def measure_launches(run, stamps, count):
                     launched += 1
                     started = wait_for_stamp(stamps, launched)
                     latencies.setdefault(kind, []).append((started - clicked) / 1e6)
+                    if answers[-1] > benchreport.ANSWER_TARGET_MS:
+                        print(f"  slow answer, {kind} launch {launched}: answered "
+                              f"{answers[-1]:.1f} ms, started {latencies[kind][-1]:.1f} ms, "
+                              f"load {os.getloadavg()[0]:.1f}", file=sys.stderr, flush=True)
                     time.sleep(0.2)
         return latencies, answers
     finally:
