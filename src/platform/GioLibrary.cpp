@@ -27,6 +27,10 @@ GioLibrary* load() {
         resolve(handle, "g_app_info_launch_uris_finish", gio->launchUrisFinish) &&
         resolve(handle, "g_filename_to_uri", gio->filenameToUri) &&
         resolve(handle, "g_filename_from_uri", gio->filenameFromUri) &&
+        resolve(handle, "g_key_file_new", gio->keyFileNew) &&
+        resolve(handle, "g_key_file_load_from_file", gio->keyFileLoadFromFile) &&
+        resolve(handle, "g_key_file_get_string", gio->keyFileGetString) &&
+        resolve(handle, "g_key_file_free", gio->keyFileFree) &&
         resolve(handle, "g_object_unref", gio->objectUnref) &&
         resolve(handle, "g_free", gio->free) && resolve(handle, "g_error_free", gio->errorFree);
     if (complete)

@@ -17,6 +17,10 @@ struct GioLibrary {
     decltype(&g_app_info_launch_uris_finish) launchUrisFinish = nullptr;
     decltype(&g_filename_to_uri) filenameToUri = nullptr;
     decltype(&g_filename_from_uri) filenameFromUri = nullptr;
+    decltype(&g_key_file_new) keyFileNew = nullptr;
+    decltype(&g_key_file_load_from_file) keyFileLoadFromFile = nullptr;
+    decltype(&g_key_file_get_string) keyFileGetString = nullptr;
+    decltype(&g_key_file_free) keyFileFree = nullptr;
     decltype(&g_object_unref) objectUnref = nullptr;
     decltype(&g_free) free = nullptr;
     decltype(&g_error_free) errorFree = nullptr;

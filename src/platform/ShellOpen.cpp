@@ -165,14 +165,42 @@ int openWithDefaultApp(const OpenPlan& plan, const std::function<void()>& lateFa
     return launchApp(*gio, app, text, lateFailure);
 }
 
+// The URL of a desktop entry of the type Link (the Windows ".url"), or none.
+QString linkUrl(const GioLibrary& gio, const QByteArray& path) {
+    GKeyFile* file = gio.keyFileNew();
+    QString url;
+    if (gio.keyFileLoadFromFile(file, path.constData(), G_KEY_FILE_NONE, nullptr)) {
+        gchar* type = gio.keyFileGetString(file, "Desktop Entry", "Type", nullptr);
+        gchar* link = gio.keyFileGetString(file, "Desktop Entry", "URL", nullptr);
+        if (type && link && qstrcmp(type, "Link") == 0)
+            url = QString::fromUtf8(link);
+        gio.free(type);
+        gio.free(link);
+    }
+    gio.keyFileFree(file);
+    return url;
+}
+
 // A desktop entry starts the application it describes, as a Windows shortcut
-// does; one that describes none (hidden, or its program is missing) cannot.
-int startDesktopEntry(const QByteArray& path, const std::function<void()>& lateFailure) {
+// does, or opens the URL of a link; one that describes neither (hidden, or
+// its program is missing) cannot. A link to another link is not followed.
+int openDesktopEntry(const QByteArray& path, const std::function<void()>& lateFailure) {
     const GioLibrary* gio = gioLibrary();
-    GDesktopAppInfo* app = gio->desktopAppInfoFromFile(path.constData());
-    if (!app)
+    if (GDesktopAppInfo* app = gio->desktopAppInfoFromFile(path.constData()))
+        return launchApp(*gio, reinterpret_cast<GAppInfo*>(app), {}, lateFailure);
+    const QString url = linkUrl(*gio, path);
+    const OpenPlan plan = url.isEmpty() ? OpenPlan{} : planOpen(url);
+    switch (plan.kind) {
+    case TargetKind::Url:
+        return openUrl(plan.target, lateFailure);
+    case TargetKind::Folder:
+    case TargetKind::Document:
+        return openWithDefaultApp(plan, lateFailure);
+    case TargetKind::Missing:
+        return url.isEmpty() ? ShellResult::NoAssociation : ShellResult::FileNotFound;
+    default:
         return ShellResult::NoAssociation;
-    return launchApp(*gio, reinterpret_cast<GAppInfo*>(app), {}, lateFailure);
+    }
 }
 
 } // namespace
@@ -211,7 +239,7 @@ int shellOpen(const QString& target, const QByteArray& undecoded,
     case TargetKind::Url:
         return openUrl(plan.target, lateFailure);
     case TargetKind::DesktopEntry:
-        return startDesktopEntry(plan.target, lateFailure);
+        return openDesktopEntry(plan.target, lateFailure);
     case TargetKind::Folder:
     case TargetKind::Document:
         return openWithDefaultApp(plan, lateFailure);

@@ -38,7 +38,7 @@ OpenPlan planOpen(const QString& target, const QByteArray& undecoded = {});
 //   a URL with a scheme -> its default handler (xdg-open where the desktop
 //                          names none)
 //   a folder, document  -> the default application for its file type
-//   a desktop entry     -> the application it describes
+//   a desktop entry     -> the application it describes, or its link
 //   a program           -> started as it is, in a session of its own
 // Programs started inherit the launcher's standard input and outputs, never
 // a pipe to it. A launch handed to a program in the background that fails

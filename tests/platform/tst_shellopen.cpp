@@ -165,6 +165,8 @@ void ShellOpenTest::opensThroughTheDesktopsHandlers_data() {
                          << QByteArray("tovlan-test:page?q=1");
     QTest::newRow("desktop entry")
         << desktop_.filePath("app.desktop") << QByteArray() << ok << QByteArray("started");
+    QTest::newRow("link entry") << desktop_.filePath("link.desktop") << QByteArray() << ok
+                                << QByteArray("tovlan-test:linked");
     QTest::newRow("undecodable name") << QString::fromLatin1(raw) << raw << ok << raw;
     // Another file holds the text the undecodable bytes decode to.
     QTest::newRow("undecodable name, missing")
@@ -190,6 +192,8 @@ void ShellOpenTest::opensThroughTheDesktopsHandlers() {
     writeRawName(QFile::encodeName(desktop_.filePath(QString::fromUtf8("\x93\xfb\xff.txt"))));
     writeBytes(desktop_.filePath("app.desktop"),
                "[Desktop Entry]\nType=Application\nName=App\nExec=" + handler + " started\n");
+    writeBytes(desktop_.filePath("link.desktop"),
+               "[Desktop Entry]\nType=Link\nName=Link\nURL=tovlan-test:linked\n");
     writeBytes(desktop_.filePath("broken.desktop"),
                "[Desktop Entry]\nType=Application\nName=App\nExec=/no/such/program\n");
     QFile::remove(handlerArgs_);
