@@ -10,7 +10,11 @@ tests/e2e/desktop.sh starts, alternating the two programs run by run:
   the next idle seconds, first while the new window has the focus (where the
   text caret blinks), then while another program's window has it;
 - launch latency (launcher only): from the release of the mouse button on
-  "実行", sent with xdotool, to the moment a tiny target program has started.
+  "実行", sent with xdotool, to the moment a tiny program has started: the
+  target itself, or the handler that the bench's own mimeapps.list names for
+  a document, a folder, a URL, and the program a desktop entry describes;
+- answer time: from the same release to the launcher's window drawn again;
+- xdg-open: from its start to the same handler started, for the document.
 
 Run through `make bench`; prints a Markdown table of medians, ratios and targets.
 """
@@ -24,9 +28,12 @@ import time
 
 import benchreport
 import procstat
-from xwatch import FirstWindowWatch
+from xwatch import DamageWatch, FirstWindowWatch
 
 LIST_ENTRIES = 99
+# The first entries of the list, in order: one target of each kind.
+LAUNCH_KINDS = ["program", "document", "folder", "URL", "desktop entry"]
+URL_SCHEME = "tovlan-bench"
 SETTINGS_NAME = "設定.ini"
 # Where the run button sits in the launcher's window, in pixels at 96 dpi:
 # left 3045 twips, width 600, height 285.
@@ -54,15 +61,46 @@ def write_cp932_lines(path, lines):
         file.write("".join(line + "\r\n" for line in lines).encode("cp932"))
 
 
+def prepare_desktop(folder, target):
+    """XDG folders of the bench's own, whose mimeapps.list names the target as the
+    handler of text documents, folders and the bench's URL scheme; answers the
+    launch targets of each kind, in the order of LAUNCH_KINDS."""
+    config, data = os.path.join(folder, "xdg-config"), os.path.join(folder, "xdg-data")
+    os.makedirs(os.path.join(data, "applications"), exist_ok=True)
+    os.makedirs(config, exist_ok=True)
+    with open(os.path.join(data, "applications", "tovlan-bench-handler.desktop"), "w") as entry:
+        entry.write("[Desktop Entry]\nType=Application\nName=Bench handler\n"
+                    f"Exec={target} %U\n"
+                    f"MimeType=text/plain;inode/directory;x-scheme-handler/{URL_SCHEME};\n")
+    with open(os.path.join(config, "mimeapps.list"), "w") as defaults:
+        defaults.write("[Default Applications]\n" + "".join(
+            f"{kind}=tovlan-bench-handler.desktop\n"
+            for kind in ("text/plain", "inode/directory", f"x-scheme-handler/{URL_SCHEME}")))
+    os.environ.update(XDG_CONFIG_HOME=config, XDG_DATA_HOME=data)
+    os.environ.pop("XDG_CURRENT_DESKTOP", None)
+    document = os.path.join(folder, "議事録 ベンチ.txt")
+    with open(document, "w", encoding="utf-8") as text:
+        text.write("計測用の文書\n")
+    documents = os.path.join(folder, "書類 フォルダ")
+    os.makedirs(documents, exist_ok=True)
+    desktop_entry = os.path.join(folder, "計測用.desktop")
+    with open(desktop_entry, "w", encoding="utf-8") as entry:
+        entry.write(f"[Desktop Entry]\nType=Application\nName=計測用\nExec={target}\n")
+    return [target, document, documents, f"{URL_SCHEME}:page?q=1", desktop_entry]
+
+
 def prepare_launcher(arguments, folder):
     """A copy of the launcher with a settings file beside it, whose start-up list
-    has 99 Japanese names; the first entry is the launch target."""
+    has 99 Japanese names; the first entries are the launch targets."""
     os.makedirs(folder, exist_ok=True)
     program = os.path.join(folder, "tovlan")
     shutil.copy2(arguments.launcher, program)
     list_path = os.path.join(folder, "ベンチマーク①.xxa")
-    lines = ["計測用ターゲット", os.path.abspath(arguments.target)]
-    for number in range(2, LIST_ENTRIES + 1):
+    targets = prepare_desktop(folder, os.path.abspath(arguments.target))
+    lines = []
+    for number, target in enumerate(targets, 1):
+        lines += [f"計測用ターゲット{number}", target]
+    for number in range(len(targets) + 1, LIST_ENTRIES + 1):
         lines += [f"アプリケーション～{number:02d}号 ﾒﾓ", f"/opt/ツール/道具{number:02d}/起動"]
     write_cp932_lines(list_path, lines)
     write_cp932_lines(os.path.join(folder, SETTINGS_NAME), [list_path, "", " 4 "] * 4)
@@ -142,32 +180,57 @@ def window_origin(window):
 
 
 def measure_launches(run, stamps, count):
-    """Picks the first entry with the Down key, then clicks "実行" count times; answers
-    the milliseconds from each button release to the target's own start."""
+    """Picks each launch target in turn with the Down key, then clicks "実行" count
+    times; answers, by kind, the milliseconds from each button release to the
+    handler's start, and from the release to the window drawn again."""
     driver = subprocess.Popen(["xdotool", "-"], stdin=subprocess.PIPE, text=True)
 
     def send(line):
         driver.stdin.write(line + "\n")
         driver.stdin.flush()
+    latencies, answers, launched = {}, [], 0
     try:
         send(f"windowactivate --sync {run.window}")
-        send("key Down")
         x, y = window_origin(run.window)
-        send(f"mousemove {x + RUN_BUTTON_CENTRE[0]} {y + RUN_BUTTON_CENTRE[1]}")
-        time.sleep(0.3)
-        latencies = []
-        for _ in range(count):
-            send("mousedown 1")
-            time.sleep(0.05)
-            clicked = time.clock_gettime_ns(time.CLOCK_REALTIME)
-            send("mouseup 1")
-            started = wait_for_stamp(stamps, len(latencies) + 1)
-            latencies.append((started - clicked) / 1e6)
-            time.sleep(0.2)
-        return latencies
+        with DamageWatch(run.window) as drawing:
+            for kind in LAUNCH_KINDS:
+                send("key Down")
+                send(f"mousemove {x + RUN_BUTTON_CENTRE[0]} {y + RUN_BUTTON_CENTRE[1]}")
+                time.sleep(0.3)
+                for _ in range(count):
+                    send("mousedown 1")
+                    time.sleep(0.05)
+                    drawing.forget()
+                    clicked = time.clock_gettime_ns(time.CLOCK_REALTIME)
+                    released = time.monotonic_ns()
+                    send("mouseup 1")
+                    drawn = drawing.next_drawn()
+                    answers.append((drawn - released) / 1e6 if drawn else float("inf"))
+                    launched += 1
+                    started = wait_for_stamp(stamps, launched)
+                    latencies.setdefault(kind, []).append((started - clicked) / 1e6)
+                    if answers[-1] > benchreport.ANSWER_TARGET_MS:
+                        print(f"  slow answer, {kind} launch {launched}: answered "
+                              f"{answers[-1]:.1f} ms, started {latencies[kind][-1]:.1f} ms, "
+                              f"load {os.getloadavg()[0]:.1f}", file=sys.stderr, flush=True)
+                    time.sleep(0.2)
+        return latencies, answers
     finally:
         driver.stdin.close()
         driver.wait(5)
+
+
+def measure_xdg_open(document, stamps, log, count):
+    """Milliseconds from starting xdg-open on the document to the handler started."""
+    times = []
+    for number in range(1, count + 1):
+        started = time.clock_gettime_ns(time.CLOCK_REALTIME)
+        opener = subprocess.Popen(["xdg-open", document], stdout=log, stderr=subprocess.STDOUT)
+        times.append((wait_for_stamp(stamps, number) - started) / 1e6)
+        opener.wait(10)
+        time.sleep(0.2)
+    os.remove(stamps)
+    return times
 
 
 def wait_for_stamp(stamps, count, timeout=5.0):
@@ -179,8 +242,8 @@ def wait_for_stamp(stamps, count, timeout=5.0):
             if len(lines) >= count:
                 return int(lines[count - 1])
         time.sleep(0.002)
-    raise RuntimeError("the click on 実行 did not start the target: no entry picked, "
-                       "or the button is not where the benchmark clicks")
+    raise RuntimeError("the target did not start: no entry picked, the button is not "
+                       "where the benchmark clicks, or the handler was not found")
 
 
 def one_run(command, folder, log, arguments, other_window, after=None):
@@ -219,10 +282,13 @@ def main():
     log = open(os.path.join(folder, "programs.log"), "w")
     other, other_window = open_other_window()
     load_before = os.getloadavg()
-    latencies = []
+    latencies, answers = {}, []
 
     def launches(run):
-        latencies.extend(measure_launches(run, stamps, arguments.launches_per_run))
+        by_kind, answered = measure_launches(run, stamps, arguments.launches_per_run)
+        for kind, figures in by_kind.items():
+            latencies.setdefault(kind, []).extend(figures)
+        answers.extend(answered)
         os.remove(stamps)
 
     try:
@@ -251,13 +317,16 @@ def main():
                       f"RSS {run.rss_kib / 1024:5.1f} MiB, idle {run.wakeups:3d} wake-ups "
                       f"{run.cpu_ms:5.1f} ms CPU, unfocused {procstat.switches(run.unfocused_activity)}",
                       file=sys.stderr, flush=True)
+        xdg_open = measure_xdg_open(os.path.join(folder, "議事録 ベンチ.txt"), stamps, log,
+                                    arguments.launches_per_run * 3)
     finally:
         other.terminate()
         other.wait()
     launcher_starts += launcher_runs
     baseline_starts += baseline_runs
     print(benchreport.table(launcher_runs, baseline_runs, (launcher_starts, baseline_starts),
-                            latencies, arguments, (load_before, os.getloadavg())))
+                            (latencies, answers, xdg_open), arguments,
+                            (load_before, os.getloadavg())))
 
 
 if __name__ == "__main__":

@@ -173,3 +173,55 @@ class FirstWindowWatch:
             return ctypes.cast(data, ctypes.POINTER(ctypes.c_ulong))[0] if count.value else 0
         finally:
             self._x11.XFree(data)
+
+
+class DamageWatch:
+    """Tells when a program next draws into its window, seen from outside: the
+    moment its user-interface thread has answered an input."""
+
+    def __init__(self, window):
+        self._x11, self._damage = _libraries()
+        self._x11.XSetErrorHandler(_ignore_errors)
+        self._display = self._x11.XOpenDisplay(None)
+        if not self._display:
+            raise RuntimeError("cannot open the X display")
+        base, error = ctypes.c_int(), ctypes.c_int()
+        if not self._damage.XDamageQueryExtension(self._display, ctypes.byref(base),
+                                                  ctypes.byref(error)):
+            raise RuntimeError("the X server lacks the DAMAGE extension")
+        self._damage_notify = base.value
+        self._damage.XDamageCreate(self._display, window, DAMAGE_REPORT_RAW_RECTANGLES)
+        self._x11.XSync(self._display, 0)
+
+    def close(self):
+        if self._display:
+            self._x11.XCloseDisplay(self._display)
+            self._display = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def forget(self):
+        """Drops what was drawn so far."""
+        self._x11.XSync(self._display, 0)
+        event = _Event()
+        while self._x11.XPending(self._display):
+            self._x11.XNextEvent(self._display, ctypes.byref(event))
+
+    def next_drawn(self, timeout=5.0):
+        """Monotonic nanoseconds of the next drawing into the window, or None."""
+        deadline = time.monotonic() + timeout
+        fd = self._x11.XConnectionNumber(self._display)
+        event = _Event()
+        while True:
+            while self._x11.XPending(self._display):
+                self._x11.XNextEvent(self._display, ctypes.byref(event))
+                if event.any.type == self._damage_notify:
+                    return time.monotonic_ns()
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return None
+            select.select([fd], [], [], left)

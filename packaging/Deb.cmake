@@ -25,11 +25,13 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TOVLAN_HOME}")
 # The libraries the program links come from dpkg-shlibdeps; the rest are
 # what it loads or runs: Qt's X11 platform plugin, the font that stands in
-# for ＭＳ ゴシック, Qt's Japanese translations of the dialogs' buttons, and
-# xdg-open for documents and folders.
+# for ＭＳ ゴシック, Qt's Japanese translations of the dialogs' buttons, GIO
+# (loaded at the first pick, so dpkg-shlibdeps cannot see it) with the
+# file-type database it judges targets by, and xdg-open where GIO knows no
+# handler.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, fonts-ipafont-gothic, qt6-translations-l10n, xdg-utils")
+    "qt6-qpa-plugins, fonts-ipafont-gothic, qt6-translations-l10n, libglib2.0-0, shared-mime-info, xdg-utils")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "named shortcuts in a tiny window above all others")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tovlan keeps the desktop tidy: instead of many icons, a tiny window in a
 corner of the screen, above every other window, shows a combo box of named

@@ -173,6 +173,7 @@ SettingsLocation Form1::settingsFiles() {
 }
 
 void Form1::LoadShortcutList() {
+    const std::optional<ShortcutEntry> picked = pickedEntry();
     Combo1->clear();
     Combo1->clearEditText();
     const int error = ReadShortcutList(currentListPath_, list_);
@@ -184,7 +185,11 @@ void Form1::LoadShortcutList() {
         // until the user picks a name.
         Combo1->setCurrentIndex(-1);
         Combo1->clearEditText();
-    } else if (error == ErrorNumber::PathFileAccess && currentListPath_.isEmpty()) {
+        keepPickIfStillThere(picked);
+        return;
+    }
+    pickedPosition_ = 0;
+    if (error == ErrorNumber::PathFileAccess && currentListPath_.isEmpty()) {
         currentListPath_ = DefaultListPath;
         command1Tag_ = DefaultListPath;
     } else if (command1Tag_.isEmpty() && isDamagedList(error)) {
@@ -193,6 +198,27 @@ void Form1::LoadShortcutList() {
         // list cannot take more instead of failing to write nowhere.
         command1Tag_ = currentListPath_;
     }
+}
+
+std::optional<ShortcutEntry> Form1::pickedEntry() const {
+    if (pickedPosition_ < 1 || pickedPosition_ > Combo1->count())
+        return std::nullopt;
+    return list_.entries[pickedPosition_];
+}
+
+// The pick holds after a reload only where the same entry, name and target,
+// still stands at its position; the box then shows it, so the user sees what
+// "実行" runs. Anything else would run an entry nobody picked.
+void Form1::keepPickIfStillThere(const std::optional<ShortcutEntry>& picked) {
+    const ShortcutEntry* now = pickedPosition_ >= 1 && pickedPosition_ <= list_.count
+                                   ? &list_.entries[pickedPosition_]
+                                   : nullptr;
+    if (picked && now && now->name == picked->name && now->path == picked->path &&
+        now->rawPath == picked->rawPath) {
+        Combo1->setCurrentIndex(pickedPosition_ - 1);
+        return;
+    }
+    pickedPosition_ = 0;
 }
 
 void Form1::showQuickFileItems() {
@@ -227,6 +253,7 @@ void Form1::tickCorner(int code) {
 
 void Form1::Combo1_Click(int listIndex) {
     pickedPosition_ = listIndex + 1;
+    platform_.prepareShellExecute();
 }
 
 void Form1::sk7_Click() {

@@ -76,6 +76,8 @@ class Form1 : public QWidget {
     bool SaveSettings();
     SettingsLocation settingsFiles();
     void LoadShortcutList();
+    std::optional<ShortcutEntry> pickedEntry() const;
+    void keepPickIfStillThere(const std::optional<ShortcutEntry>& picked);
     void showQuickFileItems();
     void moveToCorner(int code);
     void tickCorner(int code);

@@ -25,14 +25,19 @@ constexpr int ShellSuccessAbove = 32;
 } // namespace
 
 void Form1::Command1_Click() {
-    // Only a name the combo box shows now can be run: after switching to a
-    // shorter list an old pick would run an entry the user cannot see.
+    // Only the entry the combo box shows as picked can run (see
+    // LoadShortcutList: a reload keeps a pick only where it still holds).
     if (pickedPosition_ < 1 || pickedPosition_ > Combo1->count()) {
         platform_.messageBox(QStringLiteral("そこは違います"), 0, Title);
         return;
     }
-    const QString& target = list_.entries[pickedPosition_].path;
-    shellResult_ = platform_.shellExecute(this, QStringLiteral("open"), target);
+    const ShortcutEntry& entry = list_.entries[pickedPosition_];
+    // A target whose bytes do not decode (a list written on another system)
+    // is launched by those bytes, never by the stand-in characters.
+    bool exact = true;
+    decodeText(entry.rawPath, list_.encoding, &exact);
+    shellResult_ = platform_.shellExecute(this, QStringLiteral("open"), entry.path,
+                                          exact ? QByteArray() : entry.rawPath);
     if (shellResult_ <= ShellSuccessAbove)
         platform_.messageBox(QStringLiteral("ファイルが存在しません"), 0, Title);
 }

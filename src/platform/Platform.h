@@ -26,9 +26,15 @@ class Platform {
                              const QString& title = QStringLiteral("Tovlan")) = 0;
     // The open-file dialog on the record; true when the user chose a file.
     virtual bool getOpenFileName(OPENFILENAME& record) = 0;
-    // Opens a target as the desktop shell's "open" does. Answers a number in
-    // the shell's convention: above 32 success, 2 not found, 31 no handler.
-    virtual int shellExecute(QWidget* owner, const QString& operation, const QString& file) = 0;
+    // Opens a target as the desktop shell's "open" does, without waiting for
+    // any program. Answers a number in the shell's convention: above 32
+    // success, 2 not found, 31 no handler. undecoded: the exact bytes of a
+    // file name that could not be decoded to text; they name the file then.
+    virtual int shellExecute(QWidget* owner, const QString& operation, const QString& file,
+                             const QByteArray& undecoded = {}) = 0;
+    // The user picked something to open: load what opening takes, so the
+    // run button answers at once.
+    virtual void prepareShellExecute() {}
     // Adds (NIM_ADD) or removes (NIM_DELETE) the tray icon the record names.
     virtual bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) = 0;
     // The menu of the tray icon for hosts that draw the icon's menu

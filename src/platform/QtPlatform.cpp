@@ -152,8 +152,19 @@ bool QtPlatform::getOpenFileName(OPENFILENAME& record) {
     return storeChosenFile(record, dialog.selectedFiles().constFirst());
 }
 
-int QtPlatform::shellExecute(QWidget*, const QString&, const QString& file) {
-    return shellOpen(file);
+int QtPlatform::shellExecute(QWidget* owner, const QString&, const QString& file,
+                             const QByteArray& undecoded) {
+    // A program that cannot be started is known only once the launch, left
+    // to run on its own, has ended: it reports then.
+    const QPointer<QWidget> window(owner);
+    return shellOpen(file, undecoded, [this, window] {
+        if (window)
+            messageBox(QStringLiteral("ファイルが存在しません"), 0, QStringLiteral("Tovlan"));
+    });
+}
+
+void QtPlatform::prepareShellExecute() {
+    prepareShellOpen();
 }
 
 bool QtPlatform::shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) {

@@ -7,7 +7,7 @@
 
 class QSystemTrayIcon;
 
-// The desktop under the program: Qt's dialogs, screen and tray, xdg-open.
+// The desktop under the program: Qt's dialogs, screen and tray, GIO.
 class QtPlatform : public Platform {
   public:
     QtPlatform();
@@ -16,7 +16,9 @@ class QtPlatform : public Platform {
     void messageBox(const QString& prompt, int style, const QString& title) override;
     QString inputBox(const QString& prompt, const QString& title) override;
     bool getOpenFileName(OPENFILENAME& record) override;
-    int shellExecute(QWidget* owner, const QString& operation, const QString& file) override;
+    int shellExecute(QWidget* owner, const QString& operation, const QString& file,
+                     const QByteArray& undecoded) override;
+    void prepareShellExecute() override;
     bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
     void setTrayMenu(QMenu* menu) override;
     void setTopmost(QWidget* window) override;

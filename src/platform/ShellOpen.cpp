@@ -1,45 +1,206 @@
-#include "ShellOpen.h"
+// GLib's headers name struct members "signals"; they come before Qt's, which
+// make that word a keyword.
+#include "GioLibrary.h"
 
+#include "ShellOpen.h"
 #include "SpawnDetached.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
-#include <QProcess>
+#include <QFile>
 #include <QRegularExpression>
+#include <QtDebug>
+
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-// xdg-open's exit codes: 2 the file does not exist, 3 a tool is missing,
-// 4 the action failed (no program for the type).
-int resultOfXdgOpenExit(int code) {
-    if (code == 0)
-        return ShellResult::Success;
-    if (code == 2)
-        return ShellResult::FileNotFound;
-    return ShellResult::NoAssociation;
+// Enough for the file-type database's content rules and the ELF and "#!"
+// marks; a regular file, opened without blocking, answers this much at once.
+constexpr qsizetype HeadBytes = 4096;
+
+QByteArray readHead(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    QByteArray head(HeadBytes, Qt::Uninitialized);
+    const ssize_t got = ::read(fd, head.data(), head.size());
+    ::close(fd);
+    head.truncate(got > 0 ? got : 0);
+    return head;
 }
 
-// Runs xdg-open and reads its verdict. Some desktops keep xdg-open running
-// as long as the program it started; after a short wait that counts as
-// success, and the process is left to finish on its own.
-int openWithDesktop(const QString& argument) {
-    auto* process = new QProcess(QCoreApplication::instance());
-    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    QObject::connect(process, &QProcess::errorOccurred, process,
-                     [process](QProcess::ProcessError e) {
-                         if (e == QProcess::FailedToStart)
-                             process->deleteLater();
-                     });
-    process->start(QStringLiteral("xdg-open"), {argument});
-    if (!process->waitForStarted(2000))
+QByteArray absoluteName(const QByteArray& name) {
+    if (name.startsWith('/'))
+        return name;
+    return QFile::encodeName(QDir::currentPath()) + '/' + name;
+}
+
+QByteArray contentTypeOf(const GioLibrary& gio, const QByteArray& path, const QByteArray& head) {
+    gboolean uncertain = FALSE;
+    gchar* type =
+        gio.contentTypeGuess(path.constData(), reinterpret_cast<const guchar*>(head.constData()),
+                             static_cast<gsize>(head.size()), &uncertain);
+    QByteArray result(type);
+    gio.free(type);
+    return result;
+}
+
+bool isA(const GioLibrary& gio, const QByteArray& type, const char* super) {
+    return gio.contentTypeIsA(type.constData(), super);
+}
+
+bool isElf(const QByteArray& head) {
+    return head.startsWith("\x7f"
+                           "ELF");
+}
+
+OpenPlan planRegularFile(const QByteArray& path) {
+    const QByteArray head = readHead(path);
+    const bool executable = ::access(path.constData(), X_OK) == 0;
+    // A program is known by its first bytes; it starts without waiting for
+    // the file-type database.
+    if (executable && isElf(head))
+        return {TargetKind::Program, path, {}};
+    const GioLibrary* gio = gioLibrary();
+    if (!gio)
+        return {executable && head.startsWith("#!") ? TargetKind::Program : TargetKind::Document,
+                path,
+                {}};
+    const QByteArray type = contentTypeOf(*gio, path, head);
+    if (isA(*gio, type, "application/x-desktop"))
+        return {TargetKind::DesktopEntry, path, type};
+    // Scripts are the types the file-type database derives from executables.
+    if (executable && head.startsWith("#!") && isA(*gio, type, "application/x-executable"))
+        return {TargetKind::Program, path, type};
+    return {TargetKind::Document, path, type};
+}
+
+OpenPlan planFile(const QByteArray& path) {
+    struct stat status {};
+    if (::stat(path.constData(), &status) != 0)
+        return {};
+    if (S_ISDIR(status.st_mode))
+        return {TargetKind::Folder, path, "inode/directory"};
+    if (S_ISREG(status.st_mode))
+        return planRegularFile(path);
+    // A pipe or a device is never read: that could make the launcher wait.
+    const GioLibrary* gio = gioLibrary();
+    return {TargetKind::Document, path, gio ? contentTypeOf(*gio, path, {}) : QByteArray()};
+}
+
+QByteArray fileNameOfUrl(const QString& url) {
+    const GioLibrary* gio = gioLibrary();
+    if (!gio)
+        return {};
+    gchar* name = gio->filenameFromUri(url.toUtf8().constData(), nullptr, nullptr);
+    QByteArray result(name);
+    if (name)
+        gio->free(name);
+    return result;
+}
+
+// Watches one launch handed to GIO; a launch reports its end on the
+// launcher's event loop, which runs GLib's main context.
+struct LaunchWatch {
+    std::function<void()> lateFailure;
+};
+
+void launchFinished(GObject* source, GAsyncResult* result, gpointer data) {
+    const std::unique_ptr<LaunchWatch> watch(static_cast<LaunchWatch*>(data));
+    const GioLibrary* gio = gioLibrary();
+    GError* error = nullptr;
+    if (gio->launchUrisFinish(reinterpret_cast<GAppInfo*>(source), result, &error))
+        return;
+    qWarning("Tovlan: %s", error ? error->message : "the launch failed");
+    if (error)
+        gio->errorFree(error);
+    if (watch->lateFailure)
+        watch->lateFailure();
+}
+
+// Hands the launch to GIO and returns at once: connecting to the session bus
+// and starting the program happen on the event loop, so the window never
+// waits for them. Takes over the reference to app.
+int launchApp(const GioLibrary& gio, GAppInfo* app, const QByteArray& uri,
+              const std::function<void()>& lateFailure) {
+    GList item{const_cast<char*>(uri.constData()), nullptr, nullptr};
+    gio.launchUrisAsync(app, uri.isEmpty() ? nullptr : &item, nullptr, nullptr, launchFinished,
+                        new LaunchWatch{lateFailure});
+    gio.objectUnref(app);
+    return ShellResult::Success;
+}
+
+// Where GIO has no answer, the desktop's own opener may know better.
+int openWithXdgOpen(const QByteArray& argument) {
+    return spawnDetached({QByteArrayLiteral("xdg-open"), argument}) ? ShellResult::Success
+                                                                    : ShellResult::NoAssociation;
+}
+
+int openUrl(const QByteArray& url, const std::function<void()>& lateFailure) {
+    const GioLibrary* gio = gioLibrary();
+    const QByteArray scheme = url.left(url.indexOf(':')).toLower();
+    GAppInfo* app = gio ? gio->defaultForUriScheme(scheme.constData()) : nullptr;
+    if (!app)
+        return openWithXdgOpen(url);
+    return launchApp(*gio, app, url, lateFailure);
+}
+
+int openWithDefaultApp(const OpenPlan& plan, const std::function<void()>& lateFailure) {
+    const GioLibrary* gio = gioLibrary();
+    if (!gio)
+        return openWithXdgOpen(plan.target);
+    GAppInfo* app = gio->defaultForType(plan.contentType.constData(), FALSE);
+    gchar* uri = gio->filenameToUri(plan.target.constData(), nullptr, nullptr);
+    if (!app || !uri) {
+        if (app)
+            gio->objectUnref(app);
+        gio->free(uri);
         return ShellResult::NoAssociation;
-    constexpr int VerdictWaitMs = 1500;
-    if (!process->waitForFinished(VerdictWaitMs))
-        return ShellResult::Success;
-    if (process->exitStatus() != QProcess::NormalExit)
+    }
+    const QByteArray text(uri);
+    gio->free(uri);
+    return launchApp(*gio, app, text, lateFailure);
+}
+
+// The URL of a desktop entry of the type Link (the Windows ".url"), or none.
+QString linkUrl(const GioLibrary& gio, const QByteArray& path) {
+    GKeyFile* file = gio.keyFileNew();
+    QString url;
+    if (gio.keyFileLoadFromFile(file, path.constData(), G_KEY_FILE_NONE, nullptr)) {
+        gchar* type = gio.keyFileGetString(file, "Desktop Entry", "Type", nullptr);
+        gchar* link = gio.keyFileGetString(file, "Desktop Entry", "URL", nullptr);
+        if (type && link && qstrcmp(type, "Link") == 0)
+            url = QString::fromUtf8(link);
+        gio.free(type);
+        gio.free(link);
+    }
+    gio.keyFileFree(file);
+    return url;
+}
+
+// A desktop entry starts the application it describes, as a Windows shortcut
+// does, or opens the URL of a link; one that describes neither (hidden, or
+// its program is missing) cannot. A link to another link is not followed.
+int openDesktopEntry(const QByteArray& path, const std::function<void()>& lateFailure) {
+    const GioLibrary* gio = gioLibrary();
+    if (GDesktopAppInfo* app = gio->desktopAppInfoFromFile(path.constData()))
+        return launchApp(*gio, reinterpret_cast<GAppInfo*>(app), {}, lateFailure);
+    const QString url = linkUrl(*gio, path);
+    const OpenPlan plan = url.isEmpty() ? OpenPlan{} : planOpen(url);
+    switch (plan.kind) {
+    case TargetKind::Url:
+        return openUrl(plan.target, lateFailure);
+    case TargetKind::Folder:
+    case TargetKind::Document:
+        return openWithDefaultApp(plan, lateFailure);
+    case TargetKind::Missing:
+        return url.isEmpty() ? ShellResult::NoAssociation : ShellResult::FileNotFound;
+    default:
         return ShellResult::NoAssociation;
-    return resultOfXdgOpenExit(process->exitCode());
+    }
 }
 
 } // namespace
@@ -49,16 +210,43 @@ bool looksLikeUrl(const QString& target) {
     return scheme.match(target).hasMatch();
 }
 
-int shellOpen(const QString& target) {
+OpenPlan planOpen(const QString& target, const QByteArray& undecoded) {
+    if (!undecoded.isEmpty()) {
+        // A URL is text; bytes that are not cannot name one.
+        if (looksLikeUrl(QString::fromLatin1(undecoded)))
+            return {};
+        return planFile(absoluteName(undecoded));
+    }
     if (target.isEmpty())
-        return ShellResult::FileNotFound;
+        return {};
+    if (target.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        const QByteArray name = fileNameOfUrl(target);
+        return name.isEmpty() ? OpenPlan{} : planFile(name);
+    }
     if (looksLikeUrl(target))
-        return openWithDesktop(target);
-    const QFileInfo info(QDir::current(), target);
-    if (!info.exists())
+        return {TargetKind::Url, target.toUtf8(), {}};
+    return planFile(absoluteName(QFile::encodeName(target)));
+}
+
+int shellOpen(const QString& target, const QByteArray& undecoded,
+              const std::function<void()>& lateFailure) {
+    const OpenPlan plan = planOpen(target, undecoded);
+    switch (plan.kind) {
+    case TargetKind::Missing:
         return ShellResult::FileNotFound;
-    const QString absolute = info.absoluteFilePath();
-    if (info.isFile() && info.isExecutable())
-        return spawnDetached(absolute) ? ShellResult::Success : ShellResult::NoAssociation;
-    return openWithDesktop(absolute);
+    case TargetKind::Program:
+        return spawnDetached({plan.target}) ? ShellResult::Success : ShellResult::NoAssociation;
+    case TargetKind::Url:
+        return openUrl(plan.target, lateFailure);
+    case TargetKind::DesktopEntry:
+        return openDesktopEntry(plan.target, lateFailure);
+    case TargetKind::Folder:
+    case TargetKind::Document:
+        return openWithDefaultApp(plan, lateFailure);
+    }
+    return ShellResult::NoAssociation;
+}
+
+void prepareShellOpen() {
+    prepareGioInBackground();
 }

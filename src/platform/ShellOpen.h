@@ -1,16 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
-
-// Opens a target the way the desktop shell's "open" does, and answers in the
-// shell's convention: above 32 success, 2 file not found, 31 no program for it.
-//   a URL with a scheme     -> its default handler
-//   a folder                -> the file manager
-//   an executable file      -> started as a program (the whole text is the file)
-//   any other existing file -> its default application
-// Paths are made absolute against the current directory first, so a name
-// that starts with "-" is never taken for an option.
-int shellOpen(const QString& target);
+#include <functional>
 
 // Success and failure numbers of the shell convention.
 namespace ShellResult {
@@ -18,6 +10,45 @@ constexpr int Success = 42;
 constexpr int FileNotFound = 2;
 constexpr int NoAssociation = 31;
 } // namespace ShellResult
+
+// What a target is, judged by what it is on disk, not by its mode bits alone:
+// only programs run; everything else opens in the program the desktop names
+// for it. A file with the executable bit is a program when it is an ELF
+// executable, or when it starts with "#!" and its type is a script type; any
+// other file (every file on exFAT, NTFS or SMB mounts has the bit) is opened.
+enum class TargetKind { Missing, Url, Folder, Document, DesktopEntry, Program };
+
+struct OpenPlan {
+    TargetKind kind = TargetKind::Missing;
+    // The URL, or the absolute file name as the bytes the file system holds.
+    QByteArray target;
+    // The file type, for folders and documents.
+    QByteArray contentType;
+};
+
+// Decides how to open a target without starting anything; reads at most the
+// first few kilobytes of a file. undecoded: the exact bytes of a target whose
+// list entry could not be decoded to text; those bytes are the file name
+// then, so a name that is not valid text reaches its own file and no other.
+// A name without a folder resolves against the current directory.
+OpenPlan planOpen(const QString& target, const QByteArray& undecoded = {});
+
+// Opens a target the way the desktop shell's "open" does, and answers in the
+// shell's convention at once, without waiting for any program:
+//   a URL with a scheme -> its default handler (xdg-open where the desktop
+//                          names none)
+//   a folder, document  -> the default application for its file type
+//   a desktop entry     -> the application it describes, or its link
+//   a program           -> started as it is, in a session of its own
+// Programs started inherit the launcher's standard input and outputs, never
+// a pipe to it. A launch handed to a program in the background that fails
+// later calls lateFailure.
+int shellOpen(const QString& target, const QByteArray& undecoded = {},
+              const std::function<void()>& lateFailure = {});
+
+// Loads what opening takes on a thread of its own, so the first launch that
+// follows finds it ready.
+void prepareShellOpen();
 
 // "scheme:rest" with a scheme of two or more letters, so "C:\x" is no URL.
 bool looksLikeUrl(const QString& target);

@@ -10,6 +10,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -44,10 +45,15 @@ void reapWhenEnded(pid_t pid, int pidfd) {
     });
 }
 
-bool spawn(const QByteArray& path, pid_t& pid) {
+bool spawn(const QByteArrayList& argv, pid_t& pid) {
     posix_spawnattr_t attributes;
     if (posix_spawnattr_init(&attributes) != 0)
         return false;
+    // Descriptors the launcher opened without close-on-exec (a pipe, a
+    // socket) must not keep anything of it alive in the program.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     sigset_t none;
     sigset_t all;
     sigemptyset(&none);
@@ -56,19 +62,30 @@ bool spawn(const QByteArray& path, pid_t& pid) {
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setflags(&attributes,
                              POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    char* const argv[] = {const_cast<char*>(path.constData()), nullptr};
-    const int error = posix_spawn(&pid, path.constData(), nullptr, &attributes, argv, environ);
+    std::vector<char*> arguments;
+    for (const QByteArray& argument : argv)
+        arguments.push_back(const_cast<char*>(argument.constData()));
+    arguments.push_back(nullptr);
+    const int error =
+        posix_spawnp(&pid, arguments[0], &actions, &attributes, arguments.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return error == 0;
 }
 
 } // namespace
 
-bool spawnDetached(const QString& program) {
-    if (!havePidfds() || !QCoreApplication::instance())
-        return QProcess::startDetached(program, {});
+bool spawnDetached(const QByteArrayList& argv) {
+    if (argv.isEmpty() || argv[0].isEmpty())
+        return false;
+    if (!havePidfds() || !QCoreApplication::instance()) {
+        QStringList arguments;
+        for (qsizetype i = 1; i < argv.size(); ++i)
+            arguments.append(QFile::decodeName(argv[i]));
+        return QProcess::startDetached(QFile::decodeName(argv[0]), arguments);
+    }
     pid_t pid = 0;
-    if (!spawn(QFile::encodeName(program), pid))
+    if (!spawn(argv, pid))
         return false;
     // Out of descriptors, the ended program would stay a zombie until the
     // launcher ends; it has started all the same.

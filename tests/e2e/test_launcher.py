@@ -1,8 +1,10 @@
-"""The launcher at work as a user drives it: running a picked shortcut, the popup
-menu's corner command, and tray mode with its ways in and out."""
+"""The launcher at work as a user drives it: running a picked shortcut, opening
+documents and desktop entries through the desktop's handler, the popup menu's
+corner command, and tray mode with its ways in and out."""
 
 import os
 import stat
+import time
 import unittest
 
 import pyatspi
@@ -53,6 +55,57 @@ class LauncherTest(LauncherTestCase):
         click(launcher.find(pyatspi.ROLE_PUSH_BUTTON, "実行"))
         self.assertEventually(self.started_target, targets[2])
         self.assertTrue(is_viewable(launcher.window), "the launcher stays on screen")
+
+    def text_handler(self):
+        """A program named in mimeapps.list as the handler of text documents. It notes
+        its argument and what its standard error is, writes to that a second later, as
+        a program that logs does, and notes that it lived through that."""
+        script = os.path.join(self.folder, "handler.sh")
+        with open(script, "w", encoding="utf-8") as handler:
+            handler.write(f'#!/bin/sh\nout="{self.marker}"\n'
+                          'printf "%s\\n" "$1" "$(readlink /proc/$$/fd/2)" > "$out.tmp"\n'
+                          'mv "$out.tmp" "$out"\nsleep 1\n'
+                          'echo "handler: still running" >&2 && echo survived >> "$out"\n')
+        os.chmod(script, 0o755)
+        applications = os.path.join(os.environ["XDG_DATA_HOME"], "applications")
+        os.makedirs(applications, exist_ok=True)
+        with open(os.path.join(applications, "tovlan-e2e-text.desktop"), "w") as entry:
+            entry.write("[Desktop Entry]\nType=Application\nName=Handler\n"
+                        f"Exec={script} %f\nMimeType=text/plain;\n")
+        mimeapps = os.path.join(os.environ["XDG_CONFIG_HOME"], "mimeapps.list")
+        with open(mimeapps, "w") as defaults:
+            defaults.write("[Default Applications]\ntext/plain=tovlan-e2e-text.desktop\n")
+        self.addCleanup(os.remove, mimeapps)
+        return script
+
+    def handler_notes(self):
+        return (self.started_target() or "").splitlines()
+
+    def test_documents_and_desktop_entries_open_through_the_desktops_handler(self):
+        handler = self.text_handler()
+        document = os.path.join(self.folder, "議事録 メモ.txt")
+        with open(document, "w", encoding="utf-8") as text:
+            text.write("#!/bin/sh\necho this document is no program\n")
+        os.chmod(document, 0o755)  # as every file on an exFAT or SMB mount
+        entry = os.path.join(self.folder, "起動.desktop")
+        with open(entry, "w", encoding="utf-8") as desktop_entry:
+            desktop_entry.write(f"[Desktop Entry]\nType=Application\nName=起動\n"
+                                f"Exec={handler} from-entry\n")
+        launcher = self.start_with([("議事録", document), ("起動", entry)])
+        own_stderr = os.readlink(f"/proc/{launcher.pid}/fd/2")
+        combo = launcher.find(pyatspi.ROLE_COMBO_BOX)
+        run_button = launcher.find(pyatspi.ROLE_PUSH_BUTTON, "実行")
+        for name, argument in (("議事録", document), ("起動", "from-entry")):
+            if os.path.exists(self.marker):
+                os.remove(self.marker)
+            pick_combo_item(combo, name)
+            click(run_button)
+            self.assertEventually(lambda: self.handler_notes()[:2], [argument, own_stderr])
+            # The window answers while the handler runs.
+            asked = time.monotonic()
+            launcher.round_trip()
+            self.assertLess(time.monotonic() - asked, 0.5, "the window answers at once")
+            self.assertEventually(lambda: self.handler_notes()[2:], ["survived"])
 
     def test_corner_item_moves_the_window_and_saves_the_corner(self):
         quick_files = ("", "予備 リスト.xxa", "", "")

@@ -31,7 +31,8 @@ PACKAGE_FILES = ICON_FILES | {
     "usr/share/doc/tovlan/changelog.gz"}
 # Linked from the binary, and loaded or run by it.
 DEPENDS = {"libc6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "qt6-qpa-plugins",
-           "fonts-ipafont-gothic", "qt6-translations-l10n", "xdg-utils"}
+           "fonts-ipafont-gothic", "qt6-translations-l10n", "libglib2.0-0", "shared-mime-info",
+           "xdg-utils"}
 XML_LANG = "{http://www.w3.org/XML/1998/namespace}lang"
 
 

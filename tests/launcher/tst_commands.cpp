@@ -19,8 +19,10 @@ class CommandsTest : public QObject {
     Q_OBJECT
   private slots:
     void runNeedsAPickedShownEntry();
-    void runLaunchesPickedSlotAcrossReloads();
+    void runKeepsPickOnlyWhileItsEntryStays_data();
+    void runKeepsPickOnlyWhileItsEntryStays();
     void runReportsTargetThatCannotOpen();
+    void runHandsUndecodableTargetOverAsItsBytes();
     void rightButtonReleaseOpensPopup();
     void keysOpenPopupAndPressRun_data();
     void keysOpenPopupAndPressRun();
@@ -55,29 +57,64 @@ void CommandsTest::runNeedsAPickedShownEntry() {
     QVERIFY(f.platform.launches.isEmpty());
 }
 
-void CommandsTest::runLaunchesPickedSlotAcrossReloads() {
+namespace {
+// Picks the entry at position (from 1) the user's way: the arrow key in the
+// box, from the entry above it.
+void pick(Form1& w, int position) {
+    w.combo()->setCurrentIndex(position - 2);
+    QTest::keyClick(w.combo(), Qt::Key_Down);
+}
+} // namespace
+
+void CommandsTest::runKeepsPickOnlyWhileItsEntryStays_data() {
+    QTest::addColumn<bool>("quickFile"); // else a close request reloads the list
+    QTest::addColumn<QStringList>("reloaded");
+    QTest::addColumn<QString>("launched"); // empty: "そこは違います"
+    const QStringList two{"一", "/bin/one", "二", "/bin/two"};
+    QTest::newRow("same list") << false << ThreeEntries << "/bin/two";
+    QTest::newRow("entry after it deleted")
+        << false << QStringList({"一", "/bin/one", "二", "/bin/two"}) << "/bin/two";
+    // "消去" of the first entry slides the third into the second place.
+    QTest::newRow("entry before it deleted")
+        << false << QStringList({"二", "/bin/two", "三", "/bin/three"}) << "";
+    QTest::newRow("its target changed")
+        << false << QStringList({"一", "/bin/one", "二", "/bin/2", "三", "/bin/three"}) << "";
+    QTest::newRow("list too short") << false << QStringList({"一", "/bin/one"}) << "";
+    QTest::newRow("other list, same entry there") << true << two << "/bin/two";
+    QTest::newRow("other list") << true << QStringList({"A", "/bin/a", "B", "/bin/b"}) << "";
+}
+
+void CommandsTest::runKeepsPickOnlyWhileItsEntryStays() {
+    QFETCH(bool, quickFile);
+    QFETCH(QStringList, reloaded);
+    QFETCH(QString, launched);
     LauncherFixture f;
     f.writeList("l.xxa", ThreeEntries);
-    f.writeList("short.xxa", {"A", "/bin/a", "B", "/bin/b"});
-    f.writeList("one.xxa", {"X", "/bin/x"});
-    f.writeSettings("l.xxa", {"short.xxa", "one.xxa"});
+    f.writeSettings("l.xxa", {"q.xxa"});
     Form1& w = f.start();
-    w.Combo1_Click(2);
-    w.Command1_Click();
+    pick(w, 2);
+    w.runButton()->click();
     QCOMPARE(f.platform.launches.size(), 1);
     QCOMPARE(f.platform.launches[0].operation, QString("open"));
-    QCOMPARE(f.platform.launches[0].file, QString("/bin/three"));
+    QCOMPARE(f.platform.launches[0].file, QString("/bin/two"));
 
-    // The pick survives a reload; a list too short for it shows no such
-    // entry, so nothing of the old list is launched.
-    w.Combo1_Click(1);
-    w.quickFile_Click(1);
-    w.Command1_Click();
-    QCOMPARE(f.platform.launches.last().file, QString("/bin/b"));
-    w.quickFile_Click(2);
-    w.Command1_Click();
-    QCOMPARE(f.platform.launches.size(), 2);
-    QCOMPARE(f.platform.messageTexts(), QStringList({"そこは違います"}));
+    f.writeList(quickFile ? "q.xxa" : "l.xxa", reloaded);
+    if (quickFile)
+        w.menus().quickFiles[0]->trigger();
+    else
+        w.close();
+    // The box shows the pick that "実行" runs, or none.
+    QCOMPARE(w.combo()->currentIndex(), launched.isEmpty() ? -1 : 1);
+    QCOMPARE(w.combo()->currentText(), launched.isEmpty() ? QString() : QString("二"));
+    w.runButton()->click();
+    if (launched.isEmpty()) {
+        QCOMPARE(f.platform.launches.size(), 1);
+        QCOMPARE(f.platform.messageTexts(), QStringList({"そこは違います"}));
+    } else {
+        QCOMPARE(f.platform.launches.size(), 2);
+        QCOMPARE(f.platform.launches[1].file, launched);
+        QVERIFY(f.platform.messages.isEmpty());
+    }
 }
 
 void CommandsTest::runReportsTargetThatCannotOpen() {
@@ -90,6 +127,24 @@ void CommandsTest::runReportsTargetThatCannotOpen() {
     w.Command1_Click();
     QCOMPARE(f.platform.launches[0].file, QString("/no/such file 表.txt"));
     QCOMPARE(f.platform.messageTexts(), QStringList({"ファイルが存在しません"}));
+}
+
+void CommandsTest::runHandsUndecodableTargetOverAsItsBytes() {
+    LauncherFixture f;
+    // 0x81 0x20: a lead byte of code page 932 without its second byte.
+    const QByteArray undecodable("/home/\x81\x20memo.txt");
+    writeBytes(f.cwd.file("l.xxa"), cp932("壊れ") + "\r\n" + undecodable + "\r\n" + cp932("表") +
+                                        "\r\n" + cp932("/home/表.txt") + "\r\n");
+    f.writeSettings("l.xxa");
+    Form1& w = f.start();
+    pick(w, 1);
+    w.runButton()->click();
+    pick(w, 2);
+    w.runButton()->click();
+    QCOMPARE(f.platform.launches.size(), 2);
+    QCOMPARE(f.platform.launches[0].undecoded, undecodable);
+    QCOMPARE(f.platform.launches[1].undecoded, QByteArray());
+    QCOMPARE(f.platform.launches[1].file, QString("/home/表.txt"));
 }
 
 void CommandsTest::rightButtonReleaseOpensPopup() {

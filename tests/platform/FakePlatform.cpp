@@ -26,8 +26,9 @@ bool FakePlatform::getOpenFileName(OPENFILENAME& record) {
     return answer && storeChosenFile(record, *answer);
 }
 
-int FakePlatform::shellExecute(QWidget*, const QString& operation, const QString& file) {
-    launches.append({operation, file});
+int FakePlatform::shellExecute(QWidget*, const QString& operation, const QString& file,
+                               const QByteArray& undecoded) {
+    launches.append({operation, file, undecoded});
     return shellResult;
 }
 

@@ -20,6 +20,7 @@ class FakePlatform : public Platform {
     struct Launch {
         QString operation;
         QString file;
+        QByteArray undecoded;
     };
     struct TrayCall {
         quint32 message;
@@ -55,7 +56,8 @@ class FakePlatform : public Platform {
     void messageBox(const QString& prompt, int style, const QString& title) override;
     QString inputBox(const QString& prompt, const QString& title) override;
     bool getOpenFileName(OPENFILENAME& record) override;
-    int shellExecute(QWidget* owner, const QString& operation, const QString& file) override;
+    int shellExecute(QWidget* owner, const QString& operation, const QString& file,
+                     const QByteArray& undecoded) override;
     bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
     void setTrayMenu(QMenu* menu) override { trayMenu = menu; }
     void setTopmost(QWidget* window) override;
