@@ -205,7 +205,8 @@ void CommandsTest::keysOpenPopupAndPressRun() {
             if (QWidget* menu = QApplication::activePopupWidget())
                 qtMenuShown = menu->close();
         });
-        QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(2, 2));
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                                  anchor->mapToGlobal(QPoint(2, 2)));
         QCoreApplication::sendEvent(anchor, &request);
         QTest::qWait(100);
     }
