@@ -80,10 +80,9 @@ def _libraries():
     return x11, damage
 
 
-class FirstWindowWatch:
-    """Open before the program starts; wait() then answers, in monotonic
-    nanoseconds, when the program's first managed window was mapped and first
-    drawn into."""
+class _DamageConnection:
+    """A connection of its own to the X display with the DAMAGE extension; closed
+    on leaving a with block."""
 
     def __init__(self):
         self._x11, self._damage = _libraries()
@@ -91,15 +90,11 @@ class FirstWindowWatch:
         self._display = self._x11.XOpenDisplay(None)
         if not self._display:
             raise RuntimeError("cannot open the X display")
-        self._root = self._x11.XDefaultRootWindow(self._display)
         base, error = ctypes.c_int(), ctypes.c_int()
         if not self._damage.XDamageQueryExtension(self._display, ctypes.byref(base),
                                                   ctypes.byref(error)):
             raise RuntimeError("the X server lacks the DAMAGE extension")
         self._damage_notify = base.value
-        self._pid_atom = self._x11.XInternAtom(self._display, b"_NET_WM_PID", 0)
-        self._x11.XSelectInput(self._display, self._root, SUBSTRUCTURE_NOTIFY_MASK)
-        self._x11.XSync(self._display, 0)
 
     def close(self):
         if self._display:
@@ -111,6 +106,19 @@ class FirstWindowWatch:
 
     def __exit__(self, *exc):
         self.close()
+
+
+class FirstWindowWatch(_DamageConnection):
+    """Open before the program starts; wait() then answers, in monotonic
+    nanoseconds, when the program's first managed window was mapped and first
+    drawn into."""
+
+    def __init__(self):
+        super().__init__()
+        self._root = self._x11.XDefaultRootWindow(self._display)
+        self._pid_atom = self._x11.XInternAtom(self._display, b"_NET_WM_PID", 0)
+        self._x11.XSelectInput(self._display, self._root, SUBSTRUCTURE_NOTIFY_MASK)
+        self._x11.XSync(self._display, 0)
 
     def wait(self, pid, timeout=10.0):
         """(window, mapped_ns, drawn_ns) of the first window of pid that is both."""
@@ -175,34 +183,14 @@ class FirstWindowWatch:
             self._x11.XFree(data)
 
 
-class DamageWatch:
+class DamageWatch(_DamageConnection):
     """Tells when a program next draws into its window, seen from outside: the
     moment its user-interface thread has answered an input."""
 
     def __init__(self, window):
-        self._x11, self._damage = _libraries()
-        self._x11.XSetErrorHandler(_ignore_errors)
-        self._display = self._x11.XOpenDisplay(None)
-        if not self._display:
-            raise RuntimeError("cannot open the X display")
-        base, error = ctypes.c_int(), ctypes.c_int()
-        if not self._damage.XDamageQueryExtension(self._display, ctypes.byref(base),
-                                                  ctypes.byref(error)):
-            raise RuntimeError("the X server lacks the DAMAGE extension")
-        self._damage_notify = base.value
+        super().__init__()
         self._damage.XDamageCreate(self._display, window, DAMAGE_REPORT_RAW_RECTANGLES)
         self._x11.XSync(self._display, 0)
-
-    def close(self):
-        if self._display:
-            self._x11.XCloseDisplay(self._display)
-            self._display = None
-
-    def __enter__(self):
-        return self
-
-    def __exit__(self, *exc):
-        self.close()
 
     def forget(self):
         """Drops what was drawn so far."""

@@ -1,14 +1,12 @@
 """The options and delete dialogs beside a running launcher: what they leave in the
 list file, and what the launcher shows once they close."""
 
-import os
 import unittest
 
 import pyatspi
 
 from accessible import click, combo_items, pick_combo_item, set_text
-from tovlan_e2e import (LauncherTestCase, gaps_to_corner, list_file_bytes, read_bytes, write_list,
-                        write_settings)
+from tovlan_e2e import LauncherTestCase, gaps_to_corner, list_file_bytes, read_bytes
 from xdesktop import activate_window, is_viewable, run
 
 # Display names as a Windows user types them: ① and ～ exist only in code page 932.
@@ -28,15 +26,6 @@ def names(entries):
 
 
 class DialogsTest(LauncherTestCase):
-    def setUp(self):
-        super().setUp()
-        self.list_path = os.path.join(self.folder, "仕事.xxa")
-
-    def start_with(self, entries):
-        write_list(self.list_path, entries)
-        write_settings(self.folder, startup_list=self.list_path, corner=4)
-        return self.start_launcher()
-
     def open_dialog(self, launcher, caption):
         """Opens the dialog from the launcher's menu, 設定 ▸ caption; its X window."""
         button = launcher.find(pyatspi.ROLE_PUSH_BUTTON, "実行", within=LAUNCHER)

@@ -2,13 +2,12 @@
 in Japanese like the rest of the program."""
 
 import os
-import stat
 import unittest
 
 import pyatspi
 
 from accessible import find_all, menu_items, pick_combo_item, set_text
-from tovlan_e2e import LauncherTestCase, list_file_bytes, read_bytes, write_list, write_settings
+from tovlan_e2e import LauncherTestCase, list_file_bytes, read_bytes
 from xdesktop import (is_viewable, managed_windows_of, outer_geometry, press_keys, run_quietly,
                       wait_until, window_title)
 
@@ -17,24 +16,6 @@ TOP_LEVEL_ITEMS = ["新規作成", "開く", "設定", "閉じる"]
 
 
 class KeyboardTest(LauncherTestCase):
-    def setUp(self):
-        super().setUp()
-        self.list_path = os.path.join(self.folder, "仕事.xxa")
-        self.marker = os.path.join(self.folder, "started-target")
-
-    def start_with(self, entries):
-        write_list(self.list_path, entries)
-        write_settings(self.folder, startup_list=self.list_path, corner=1)
-        return self.start_launcher()
-
-    def target_script(self, file_name):
-        """A program that leaves a marker file when started."""
-        path = os.path.join(self.folder, file_name)
-        with open(path, "w", encoding="utf-8") as script:
-            script.write(f'#!/bin/sh\ntouch "{self.marker}"\n')
-        os.chmod(path, os.stat(path).st_mode | stat.S_IXUSR)
-        return path
-
     def message_box(self, launcher):
         """The program's window titled Tovlan other than the launcher: a message box."""
         return wait_until(lambda: next((w for w in managed_windows_of(launcher.pid)
@@ -43,7 +24,7 @@ class KeyboardTest(LauncherTestCase):
 
     def test_tab_to_run_and_enter(self):
         target = self.target_script("first.sh")
-        launcher = self.start_with([(NAMES[0], target), (NAMES[1], "/no/such")])
+        launcher = self.start_with([(NAMES[0], target), (NAMES[1], "/no/such")], corner=1)
 
         # Nothing picked yet: the message box, wide enough that openbox shows
         # its whole title beside the icon and buttons, with the program's icon.
@@ -59,7 +40,7 @@ class KeyboardTest(LauncherTestCase):
         self.assertEventually(lambda: os.path.exists(self.marker), True, "the target started")
 
     def test_shift_f10_and_menu_key_open_the_menu_at_the_focus(self):
-        launcher = self.start_with([(NAMES[0], "/bin/true")])
+        launcher = self.start_with([(NAMES[0], "/bin/true")], corner=1)
         combo = launcher.find(pyatspi.ROLE_COMBO_BOX)
         box = combo.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         for keys in ("shift+F10", "Menu"):
@@ -76,7 +57,7 @@ class KeyboardTest(LauncherTestCase):
 
     def test_enter_registers_and_escape_closes_each_dialog(self):
         entries = [(NAMES[0], "/bin/true")]
-        launcher = self.start_with(entries)
+        launcher = self.start_with(entries, corner=1)
         button = launcher.find(pyatspi.ROLE_PUSH_BUTTON, "実行")
 
         launcher.choose_menu_item(launcher.open_popup_menu(button), "設定", "オプション")
@@ -95,7 +76,7 @@ class KeyboardTest(LauncherTestCase):
         self.assertTrue(is_viewable(launcher.window), "the launcher is shown")
 
     def test_open_file_dialog_speaks_japanese(self):
-        launcher = self.start_with([(NAMES[0], "/bin/true")])
+        launcher = self.start_with([(NAMES[0], "/bin/true")], corner=1)
         menu = launcher.open_popup_menu_by_keys("shift+F10")
         launcher.choose_menu_item(menu, "開く")
         dialog = launcher.window_titled("ファイルを開く")

@@ -3,7 +3,6 @@ documents and desktop entries through the desktop's handler, the popup menu's
 corner command, and tray mode with its ways in and out."""
 
 import os
-import stat
 import time
 import unittest
 
@@ -11,7 +10,7 @@ import pyatspi
 
 from accessible import child_named, click, combo_items, menu_items, pick_combo_item
 from tovlan_e2e import (SETTINGS_NAME, LauncherTestCase, gaps_to_corner, read_bytes,
-                        settings_file_bytes, write_list, write_settings)
+                        settings_file_bytes, write_list)
 from xdesktop import click_window, is_viewable, press_keys, tray_contents
 
 NAMES = ["メモ帳", "①議事録～下書き", "週報を作る"]
@@ -22,32 +21,6 @@ TOP_LEVEL_ITEMS = ["新規作成", "開く", "設定", "閉じる"]
 
 
 class LauncherTest(LauncherTestCase):
-    def setUp(self):
-        super().setUp()
-        self.list_path = os.path.join(self.folder, "仕事.xxa")
-        self.marker = os.path.join(self.folder, "started-target")
-
-    def start_with(self, entries, corner=4, quick_files=("", "", "", "")):
-        write_list(self.list_path, entries)
-        write_settings(self.folder, startup_list=self.list_path, quick_files=quick_files,
-                       corner=corner)
-        return self.start_launcher()
-
-    def target_script(self, file_name):
-        """A program that notes which program it is in the marker file when started."""
-        path = os.path.join(self.folder, file_name)
-        with open(path, "w", encoding="utf-8") as script:
-            script.write(f'#!/bin/sh\nprintf %s "$0" > "{self.marker}"\n')
-        os.chmod(path, os.stat(path).st_mode | stat.S_IXUSR)
-        return path
-
-    def started_target(self):
-        try:
-            with open(self.marker, encoding="utf-8") as marker:
-                return marker.read()
-        except FileNotFoundError:
-            return None
-
     def test_run_starts_the_target_of_the_picked_name(self):
         targets = [self.target_script(name) for name in TARGET_FILES]
         launcher = self.start_with(list(zip(NAMES, targets)))

@@ -6,6 +6,7 @@ launcher reads its settings file from the folder it lives in.
 
 import os
 import shutil
+import stat
 import subprocess
 import tempfile
 import time
@@ -253,12 +254,38 @@ class Launcher:
 
 
 class LauncherTestCase(unittest.TestCase):
-    """Gives each test a fresh program folder; the launcher started there is stopped after it."""
+    """Gives each test a fresh program folder with a list file and a marker file for
+    its targets; the launcher started there is stopped after it."""
 
     def setUp(self):
         if not PROGRAM:
             self.skipTest("TOVLAN_PROGRAM is not set; run through run-e2e.sh")
         self.folder = self.new_folder()
+        self.list_path = os.path.join(self.folder, "仕事.xxa")
+        self.marker = os.path.join(self.folder, "started-target")
+
+    def start_with(self, entries, corner=4, quick_files=("", "", "", "")):
+        """Starts the launcher on a list of (name, target) entries, in the corner given."""
+        write_list(self.list_path, entries)
+        write_settings(self.folder, startup_list=self.list_path, quick_files=quick_files,
+                       corner=corner)
+        return self.start_launcher()
+
+    def target_script(self, file_name):
+        """A program that notes which program it is in the marker file when started."""
+        path = os.path.join(self.folder, file_name)
+        with open(path, "w", encoding="utf-8") as script:
+            script.write(f'#!/bin/sh\nprintf %s "$0" > "{self.marker}"\n')
+        os.chmod(path, os.stat(path).st_mode | stat.S_IXUSR)
+        return path
+
+    def started_target(self):
+        """What the last target started wrote into the marker file; None before any."""
+        try:
+            with open(self.marker, encoding="utf-8") as marker:
+                return marker.read()
+        except FileNotFoundError:
+            return None
 
     def new_folder(self):
         return tempfile.mkdtemp(prefix="case-", dir=SCRATCH)
