@@ -21,13 +21,6 @@ ShortcutEntry entry(const QString& name, const QString& path) {
     return {name, path, {}, {}};
 }
 
-QStringList numberedValues(int entries) {
-    QStringList values;
-    for (int i = 1; i <= entries; ++i)
-        values << u"名前%1"_s.arg(i) << u"C:\\%1.exe"_s.arg(i);
-    return values;
-}
-
 } // namespace
 
 class ShortcutListTest : public QObject {

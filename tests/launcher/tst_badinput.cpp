@@ -25,13 +25,6 @@ const QString WriteError = u"書き込みエラー"_s;
 const QString ReadError = u"読み込みエラー"_s;
 constexpr qint64 OneGiB = qint64(1) << 30;
 
-QStringList numberedValues(int entries) {
-    QStringList values;
-    for (int i = 1; i <= entries; ++i)
-        values << u"名前%1"_s.arg(i) << u"/bin/%1"_s.arg(i);
-    return values;
-}
-
 // A file as it is on disk, without reading a huge one whole.
 struct Fingerprint {
     bool isFile = false;

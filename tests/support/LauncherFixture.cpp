@@ -34,11 +34,15 @@ Form1& LauncherFixture::start() {
     return *launcher;
 }
 
-QStringList LauncherFixture::comboItems() const {
+QStringList comboItems(const QComboBox* combo) {
     QStringList items;
-    for (int i = 0; i < launcher->combo()->count(); ++i)
-        items << launcher->combo()->itemText(i);
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
     return items;
+}
+
+QStringList LauncherFixture::comboItems() const {
+    return ::comboItems(launcher->combo());
 }
 
 QByteArray LauncherFixture::settingsBytes() const {

@@ -16,6 +16,9 @@ void writeBytes(const QString& path, const QByteArray& bytes);
 // A list file's bytes: each pair of values as name and path lines, CR LF.
 QByteArray listBytes(const QStringList& namesAndPaths);
 
+// Names and paths of numbered entries: 名前1, /bin/1, 名前2, /bin/2, ...
+QStringList numberedValues(int entries);
+
 // Chdir into a fresh temporary folder for the lifetime of the object, since
 // list paths without a folder resolve against the current directory.
 class ScopedTempCwd {

@@ -7,6 +7,11 @@
 #include <QStringList>
 #include <memory>
 
+class QComboBox;
+
+// The texts a combo box shows, in order.
+QStringList comboItems(const QComboBox* combo);
+
 // A launcher on the fake platform, started in a fresh temporary folder that
 // is both the program's folder and the current directory.
 struct LauncherFixture {

@@ -32,6 +32,13 @@ QByteArray listBytes(const QStringList& namesAndPaths) {
     return bytes;
 }
 
+QStringList numberedValues(int entries) {
+    QStringList values;
+    for (int i = 1; i <= entries; ++i)
+        values << QStringLiteral("名前%1").arg(i) << QStringLiteral("/bin/%1").arg(i);
+    return values;
+}
+
 ScopedTempCwd::ScopedTempCwd() : previous_(QDir::currentPath()) {
     QDir::setCurrent(dir_.path());
 }
