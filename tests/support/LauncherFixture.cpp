@@ -1,8 +1,14 @@
 #include "LauncherFixture.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 
 LauncherFixture::LauncherFixture(bool systemInstall) {
     // A folder that does not exist is one nobody may write into, root included.
@@ -47,4 +53,53 @@ QStringList LauncherFixture::comboItems() const {
 
 QByteArray LauncherFixture::settingsBytes() const {
     return readBytes(settingsFile());
+}
+
+void LauncherFixture::trigger(const char* action) {
+    auto* item = launcher->findChild<QAction*>(QLatin1String(action));
+    if (!item)
+        qFatal("no menu item %s", action);
+    item->trigger();
+}
+
+QWidget& LauncherFixture::openDialog(const char* action) {
+    trigger(action);
+    QWidget* dialog = topLevel(qstrcmp(action, "sk7") == 0 ? "Form3" : "Form2");
+    if (!dialog)
+        qFatal("%s showed no dialog", action);
+    return *dialog;
+}
+
+QWidget* topLevel(const char* objectName) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->objectName() == QLatin1String(objectName) && window->isVisible())
+            return window;
+    return nullptr;
+}
+
+template <typename T> static T* child(QWidget& window, const char* name) {
+    auto* widget = window.findChild<T*>(QLatin1String(name));
+    if (!widget)
+        qFatal("%s has no %s", qPrintable(window.objectName()), name);
+    return widget;
+}
+
+void click(QWidget& window, const char* button) {
+    QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
+}
+
+void type(QWidget& window, const char* box, const QString& text) {
+    auto* edit = child<QLineEdit>(window, box);
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    // Japanese arrives from the input method as committed text, not as keys.
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(edit, &commit);
+}
+
+void choose(QWidget& window, const char* combo, int index) {
+    auto* box = child<QComboBox>(window, combo);
+    box->setCurrentIndex(index);
+    emit box->activated(index);
 }

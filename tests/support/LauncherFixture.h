@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <memory>
 
+class QWidget;
+
 class QComboBox;
 
 // The texts a combo box shows, in order.
@@ -31,4 +33,19 @@ struct LauncherFixture {
     Form1& start();
     QStringList comboItems() const;
     QByteArray settingsBytes() const;
+
+    // The user's paths, so a wiring fault cannot hide behind a direct call.
+    // Triggers the launcher's menu item with this object name ("sk7", "Modosu").
+    void trigger(const char* action);
+    // Opens オプション ("sk7") or 消去 ("sk2") from the menu; the window it shows.
+    QWidget& openDialog(const char* action);
 };
+
+// A shown top-level window by object name ("Form3"), or nullptr.
+QWidget* topLevel(const char* objectName);
+// Clicks the named button of a window with the mouse.
+void click(QWidget& window, const char* button);
+// Replaces the named box's text as typing through the input method would.
+void type(QWidget& window, const char* box, const QString& text);
+// Picks the entry at index in the named combo box as the list's click does.
+void choose(QWidget& window, const char* combo, int index);
