@@ -2,13 +2,12 @@
 
 #include "ErrorNumbers.h"
 #include "FileLock.h"
-#include "Form1.h"
 
 #include <QComboBox>
 
-Form2::Form2(Platform& platform, Form1& launcher)
-    : LauncherDialog(platform, launcher, QStringLiteral("消去"), QSize(2205, 810)),
-      launcher_(launcher) {
+Form2::Form2(Platform& platform, std::function<QString()> publishedListPath)
+    : LauncherDialog(platform, QStringLiteral("消去"), QSize(2205, 810)),
+      publishedListPath_(std::move(publishedListPath)) {
     setObjectName(QStringLiteral("Form2"));
     buildControls();
     connect(Combo1, &QComboBox::activated, this, &Form2::Combo1_Click);
@@ -33,7 +32,7 @@ void Form2::buildControls() {
 
 void Form2::Form_Load() {
     centreOnScreen();
-    listPath_ = launcher_.command1Tag();
+    listPath_ = publishedListPath_();
     Combo1->clear();
     pickedSlot_ = 0;
     list_ = ShortcutList();
@@ -91,6 +90,6 @@ QString Form2::deletePicked() {
 void Form2::Command2_Click() {
     // The launcher refuses the close, goes to the tray and reloads its list;
     // this dialog's own closing then brings it back into view.
-    launcher_.close();
+    emit launcherCloseRequested();
     close();
 }

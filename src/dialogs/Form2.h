@@ -3,14 +3,18 @@
 #include "LauncherDialog.h"
 #include "ShortcutList.h"
 
-class Form1;
+#include <functional>
+
 class QComboBox;
 
 // "消去": removes one picked shortcut from the launcher's current list file.
 class Form2 : public LauncherDialog {
     Q_OBJECT
   public:
-    Form2(Platform& platform, Form1& launcher);
+    // publishedListPath: the launcher's list path as it is now. The dialog
+    // asks again at every load, so a reload after a deletion shows the list
+    // the launcher works with by then.
+    Form2(Platform& platform, std::function<QString()> publishedListPath);
 
     // Centres the dialog and shows the list file the launcher publishes now.
     // Runs at the opening and again after every deletion.
@@ -29,7 +33,7 @@ class Form2 : public LauncherDialog {
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
 
-    Form1& launcher_;
+    std::function<QString()> publishedListPath_;
     QString listPath_;
     ShortcutList list_;
     // The slot of the entry picked in the list shown now; 0 for none. Every

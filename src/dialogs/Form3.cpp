@@ -3,7 +3,6 @@
 #include "Daiarog.h"
 #include "ErrorNumbers.h"
 #include "FileLock.h"
-#include "Form1.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -71,9 +70,9 @@ QPushButton* addBrowseButton(QWidget* frame, const char* name, const QLineEdit* 
 }
 } // namespace
 
-Form3::Form3(Platform& platform, Form1& launcher)
-    : LauncherDialog(platform, launcher, QStringLiteral("オプション"), QSize(5040, 4005)),
-      launcher_(launcher) {
+Form3::Form3(Platform& platform, const QString& listPath)
+    : LauncherDialog(platform, QStringLiteral("オプション"), QSize(5040, 4005)),
+      listPath_(listPath) {
     setObjectName(QStringLiteral("Form3"));
     buildRegistrationFrame();
     buildStartupFrame();
@@ -152,7 +151,6 @@ void Form3::connectControls() {
 }
 
 void Form3::Form_Load() {
-    listPath_ = launcher_.command1Tag();
     centreOnScreen();
     LoadSettingsToDialog();
     // Nothing is written here, whatever the read meets: each registration
@@ -277,7 +275,7 @@ void Form3::OK_Click() {
     SaveSettingsFromDialog();
     // The launcher refuses the close, goes to the tray and reloads its list;
     // this dialog's own closing then brings it back into view.
-    launcher_.close();
+    emit launcherCloseRequested();
     close();
 }
 

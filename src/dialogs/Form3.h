@@ -5,7 +5,6 @@
 #include "ShortcutList.h"
 #include "Win32Records.h"
 
-class Form1;
 class QGroupBox;
 class QLineEdit;
 
@@ -14,7 +13,8 @@ class QLineEdit;
 class Form3 : public LauncherDialog {
     Q_OBJECT
   public:
-    Form3(Platform& platform, Form1& launcher);
+    // listPath: the launcher's list path when the dialog opens.
+    Form3(Platform& platform, const QString& listPath);
 
     // Opening: list path, centring, settings into the boxes, the list.
     void Form_Load();
@@ -66,7 +66,6 @@ class Form3 : public LauncherDialog {
     QPushButton* OK = nullptr;
     QPushButton* Command10 = nullptr;
 
-    Form1& launcher_;
     // The list file registrations go to: the launcher's published list path
     // when the dialog opened.
     QString listPath_;

@@ -12,7 +12,8 @@
 
 // What the two dialogs beside the launcher share: their window, their
 // placement, their messages and the way they hand the desktop back to the
-// launcher when they close.
+// launcher when they close. They know the launcher only by the list path it
+// gives them and the two signals it connects.
 
 struct TwipsRect {
     int left;
@@ -55,24 +56,29 @@ inline const QString NotThere = QStringLiteral("そこは違います");
 // A modeless top-level window with no owner, so the launcher stays usable
 // beside it. It is deleted when it closes, so the next opening starts afresh.
 class LauncherDialog : public QWidget {
+    Q_OBJECT
   public:
-    LauncherDialog(Platform& platform, QWidget& launcherWindow, const QString& caption,
-                   const QSize& clientTwips)
-        : platform_(platform), launcherWindow_(launcherWindow),
-          placement_(new RePlaceOnFrameChange(platform, this)) {
+    LauncherDialog(Platform& platform, const QString& caption, const QSize& clientTwips)
+        : platform_(platform), placement_(new RePlaceOnFrameChange(platform, this)) {
         setAttribute(Qt::WA_DeleteOnClose);
         setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                        Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                        Qt::WindowCloseButtonHint);
         setWindowTitle(caption);
         setAccessibleName(caption);
-        setWindowIcon(launcherWindow.windowIcon());
+        setWindowIcon(programIcon());
         setFont(programFont(9));
         const qreal dpi = logicalDpiX();
         // The controls stand at fixed places, so the window keeps its size.
         setFixedSize(twipsToPixels(clientTwips.width(), dpi),
                      twipsToPixels(clientTwips.height(), dpi));
     }
+
+  signals:
+    // "OK" and "閉じる": the launcher should take in what the dialog wrote.
+    void launcherCloseRequested();
+    // The dialog is closing, however it closes: the launcher comes back.
+    void closing();
 
   protected:
     // Centred on the whole primary monitor by the window's outer size; computed again
@@ -101,7 +107,7 @@ class LauncherDialog : public QWidget {
     // "閉じる" have just sent it to the tray to reload its list. The close
     // itself is never refused.
     void closeEvent(QCloseEvent* event) override {
-        launcherWindow_.show();
+        emit closing();
         event->accept();
     }
 
@@ -112,6 +118,5 @@ class LauncherDialog : public QWidget {
         return qRound((screenTwips - windowTwips) / 2.0f);
     }
 
-    QWidget& launcherWindow_;
     RePlaceOnFrameChange* placement_;
 };

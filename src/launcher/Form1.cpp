@@ -258,7 +258,8 @@ void Form1::Combo1_Click(int listIndex) {
 
 void Form1::sk7_Click() {
     if (!form3_) {
-        form3_ = new Form3(platform_, *this);
+        form3_ = new Form3(platform_, command1Tag_);
+        connectDialog(form3_);
         form3_->Form_Load();
     }
     form3_->show();
@@ -268,12 +269,20 @@ void Form1::sk7_Click() {
 
 void Form1::sk2_Click() {
     if (!form2_) {
-        form2_ = new Form2(platform_, *this);
+        form2_ = new Form2(platform_, [this] { return command1Tag_; });
+        connectDialog(form2_);
         form2_->Form_Load();
     }
     form2_->show();
     form2_->raise();
     form2_->activateWindow();
+}
+
+// A dialog's "OK" or "閉じる" closes the launcher, which refuses, goes to
+// the tray and reloads its list; the dialog's own closing then shows it.
+void Form1::connectDialog(LauncherDialog* dialog) {
+    connect(dialog, &LauncherDialog::launcherCloseRequested, this, &QWidget::close);
+    connect(dialog, &LauncherDialog::closing, this, &QWidget::show);
 }
 
 // The dropped item stays where it is: a shortcut only points at it. Taken

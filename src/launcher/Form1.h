@@ -14,6 +14,7 @@ class QComboBox;
 class QPushButton;
 class Form2;
 class Form3;
+class LauncherDialog;
 class RePlaceOnFrameChange;
 
 // The launcher: a small topmost window with the shortcut names and a run
@@ -84,6 +85,7 @@ class Form1 : public QWidget {
     void showPopupMenu(std::optional<QPoint> at = {});
     void showPopupMenuFromKeyboard();
     void restoreFromTray();
+    void connectDialog(LauncherDialog* dialog);
 
     Platform& platform_;
     QComboBox* Combo1 = nullptr;

@@ -11,8 +11,8 @@ class TrayCallbackEvent : public QEvent {
         static const int type = QEvent::registerEventType();
         return static_cast<QEvent::Type>(type);
     }
-    TrayCallbackEvent(quint32 message, qintptr lParam)
-        : QEvent(eventType()), message(message), lParam(lParam) {}
+    TrayCallbackEvent(quint32 callbackMessage, qintptr code)
+        : QEvent(eventType()), message(callbackMessage), lParam(code) {}
     const quint32 message;
     const qintptr lParam;
 };
