@@ -1,7 +1,5 @@
 #include "FileLock.h"
 
-#include "ErrorNumbers.h"
-
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
@@ -68,7 +66,7 @@ bool FileLock::stillAtPath() const {
            sameFile(atPath, locked) && S_ISREG(locked.st_mode);
 }
 
-int FileLock::lock(const QString& path) {
+ErrorNumber FileLock::lock(const QString& path) {
     unlock();
     if (path.isEmpty())
         return ErrorNumber::None;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ErrorNumbers.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -28,14 +30,14 @@ class FileLock {
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    // Waits up to two seconds for the file at path. Answers 0 when held, or
+    // Waits up to two seconds for the file at path. Answers None when held, or
     // PermissionDenied (as a file locked by another program reports it) when
     // another writer kept it all that time. A file that cannot be opened for
     // writing at all (a folder in its place, no permission, a new file in a
     // read-only folder), or a file system without locks, is not locked and
-    // answers 0: the write that follows either fails and says why, or is as
+    // answers None: the write that follows either fails and says why, or is as
     // unordered as the file system makes it.
-    int lock(const QString& path);
+    [[nodiscard]] ErrorNumber lock(const QString& path);
     void unlock();
 
     // True when the file did not exist: the lock made it, empty, to have

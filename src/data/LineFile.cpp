@@ -1,6 +1,5 @@
 #include "LineFile.h"
 
-#include "ErrorNumbers.h"
 #include "SafeWrite.h"
 
 #include <QFile>
@@ -12,7 +11,7 @@ constexpr QByteArrayView Utf8Bom("\xEF\xBB\xBF");
 
 // Opens path for reading, or answers why not. Only a regular file is opened:
 // a pipe or device could block or never end.
-int openForReading(const QString& path, QFile& file) {
+ErrorNumber openForReading(const QString& path, QFile& file) {
     if (path.isEmpty())
         return ErrorNumber::PathFileAccess;
     const QFileInfo info(path);
@@ -31,10 +30,10 @@ int openForReading(const QString& path, QFile& file) {
 
 } // namespace
 
-int LineReader::open(const QString& path, int maxLines) {
+ErrorNumber LineReader::open(const QString& path, int maxLines) {
     *this = LineReader();
     QFile file;
-    if (const int failure = openForReading(path, file))
+    if (const ErrorNumber failure = openForReading(path, file); failure != ErrorNumber::None)
         return failure;
     // One byte more than maxLines longest lines can take, so a file that goes
     // on past them shows as such.
@@ -77,7 +76,7 @@ bool LineReader::atEnd() const {
     return next_ == lines_.size() && !tooLong_ && !moreLines_;
 }
 
-int LineReader::readLine(QByteArray& line) {
+ErrorNumber LineReader::readLine(QByteArray& line) {
     if (next_ < lines_.size()) {
         line = lines_[next_++];
         return ErrorNumber::None;
@@ -101,7 +100,7 @@ void LineWriter::add(const QString& text, TextRole role, const QByteArray& raw) 
     bytes_ += "\r\n";
 }
 
-int LineWriter::writeTo(const QString& path) const {
+ErrorNumber LineWriter::writeTo(const QString& path) const {
     if (!writable_)
         return ErrorNumber::CannotEncode;
     // Code page 932 bytes can happen to be valid UTF-8 (half-width katakana

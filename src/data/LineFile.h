@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ErrorNumbers.h"
 #include "TextCodec.h"
 
 #include <QByteArray>
@@ -17,14 +18,14 @@ constexpr qsizetype MaxLineBytes = 32768;
 // lines taken, not on whatever follows them.
 class LineReader {
   public:
-    // Answers 0 or the failure number of opening or reading the file. The
+    // Answers None or the failure number of opening or reading the file. The
     // caller reads at most maxLines lines.
-    int open(const QString& path, int maxLines);
+    [[nodiscard]] ErrorNumber open(const QString& path, int maxLines);
     TextEncoding encoding() const { return encoding_; }
     bool atEnd() const;
-    // Answers 0, InputPastEnd after the last line, or BadFileFormat where a
+    // Answers None, InputPastEnd after the last line, or BadFileFormat where a
     // line is too long.
-    int readLine(QByteArray& line);
+    [[nodiscard]] ErrorNumber readLine(QByteArray& line);
 
   private:
     qsizetype split(QByteArrayView data, qsizetype pos, int maxLines);
@@ -47,7 +48,7 @@ class LineWriter {
     void add(const QString& text, TextRole role, const QByteArray& raw = {});
     // Answers CannotEncode, writing nothing, if any value could not be
     // written; else writeWholeFile's answer.
-    int writeTo(const QString& path) const;
+    [[nodiscard]] ErrorNumber writeTo(const QString& path) const;
 
   private:
     TextEncoding encoding_;

@@ -1,6 +1,5 @@
 #include "SafeWrite.h"
 
-#include "ErrorNumbers.h"
 #include "FileIdentity.h"
 
 #include <QFile>
@@ -8,18 +7,17 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 namespace {
 
 WriteFault writeFault = WriteFault::None;
 
-// The rename path's answer when the new file cannot take the old identity.
-constexpr int NeedsInPlace = -1;
 constexpr qint64 CopyChunk = 1 << 16;
 
 // The platform's number for the system's reason a write failed.
-int failureNumber(int systemError) {
+ErrorNumber failureNumber(int systemError) {
     switch (systemError) {
     case ENOSPC:
     case EDQUOT:
@@ -53,7 +51,7 @@ QByteArray folderOf(const QString& target) {
 }
 
 // Failures that show before anything is written.
-int checkTarget(const QString& path) {
+ErrorNumber checkTarget(const QString& path) {
     if (path.isEmpty())
         return ErrorNumber::PathFileAccess;
     const QFileInfo target(path);
@@ -134,7 +132,7 @@ int copyContents(int from, int to) {
 
 // Writes bytes over the file's contents and syncs them, or as many as the
 // test seam lets through.
-int writeContent(int fd, const QByteArray& bytes) {
+ErrorNumber writeContent(int fd, const QByteArray& bytes) {
     const qint64 size = writeFault == WriteFault::InMiddle ? bytes.size() / 2 : bytes.size();
     if (const int error = writeAllAt(fd, bytes.constData(), size, 0))
         return failureNumber(error);
@@ -152,7 +150,7 @@ int writeContent(int fd, const QByteArray& bytes) {
 // Once the new contents are whole on disk, a whole copy kept beside the file
 // is no longer needed; the folder is synced so the rename and the removal
 // both last.
-int settle(const QString& target) {
+ErrorNumber settle(const QString& target) {
     if (::unlink(native(copyBeside(target)).constData()) != 0 && errno != ENOENT)
         return failureNumber(errno);
     if (const int error = syncFolder(folderOf(target)))
@@ -160,15 +158,18 @@ int settle(const QString& target) {
     return ErrorNumber::None;
 }
 
-int replaceByRename(const QString& target, const QByteArray& bytes, const struct stat* old) {
+// Answers nothing when the new file cannot take the old identity: the file
+// is then rewritten in place.
+std::optional<ErrorNumber> replaceByRename(const QString& target, const QByteArray& bytes,
+                                           const struct stat* old) {
     TempFile temp(target);
     if (!temp.valid())
         return failureNumber(errno);
     if (old && !giveIdentity(temp.fd(), native(target), *old))
-        return NeedsInPlace;
+        return std::nullopt;
     if (!old && fchmod(temp.fd(), newFileMode()) != 0)
         return failureNumber(errno);
-    if (const int failure = writeContent(temp.fd(), bytes))
+    if (const ErrorNumber failure = writeContent(temp.fd(), bytes); failure != ErrorNumber::None)
         return failure;
     if (const int error = temp.renameTo(target))
         return failureNumber(error);
@@ -177,7 +178,7 @@ int replaceByRename(const QString& target, const QByteArray& bytes, const struct
 
 // The whole copy is made under another name and renamed, so that whenever
 // the copy exists it is whole.
-int makeWholeCopy(int file, const QString& target) {
+ErrorNumber makeWholeCopy(int file, const QString& target) {
     TempFile temp(copyBeside(target));
     if (!temp.valid())
         return failureNumber(errno);
@@ -200,17 +201,20 @@ void restoreFromCopy(int file, const QString& target) {
         settle(target);
 }
 
-int writeInPlace(const QString& target, const QByteArray& bytes) {
-    UniqueFd file(open(native(target).constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+ErrorNumber writeInPlace(const QString& target, const QByteArray& bytes) {
+    // The name is made first, so that errno is the open's own.
+    const QByteArray name = native(target);
+    UniqueFd file(open(name.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
     if (!file.valid())
         return failureNumber(errno);
     // A copy left by an interrupted rewrite holds the last whole version,
     // which the file itself may no longer.
     if (!QFileInfo::exists(copyBeside(target))) {
-        if (const int failure = makeWholeCopy(file.get(), target))
+        if (const ErrorNumber failure = makeWholeCopy(file.get(), target);
+            failure != ErrorNumber::None)
             return failure;
     }
-    if (const int failure = writeContent(file.get(), bytes)) {
+    if (const ErrorNumber failure = writeContent(file.get(), bytes); failure != ErrorNumber::None) {
         restoreFromCopy(file.get(), target);
         return failure;
     }
@@ -227,9 +231,9 @@ QString wholeCopyPath(const QString& path) {
     return copyBeside(resolvedTarget(path));
 }
 
-int writeWholeFile(const QString& path, const QByteArray& bytes) {
+ErrorNumber writeWholeFile(const QString& path, const QByteArray& bytes) {
     ignoreFileSizeSignal();
-    if (const int failure = checkTarget(path))
+    if (const ErrorNumber failure = checkTarget(path); failure != ErrorNumber::None)
         return failure;
     if (writeFault == WriteFault::AtOpen)
         return ErrorNumber::PermissionDenied;
@@ -239,6 +243,7 @@ int writeWholeFile(const QString& path, const QByteArray& bytes) {
     // After a rename the file's other names would keep the old contents.
     if (exists && old.st_nlink > 1)
         return writeInPlace(target, bytes);
-    const int answer = replaceByRename(target, bytes, exists ? &old : nullptr);
-    return answer == NeedsInPlace ? writeInPlace(target, bytes) : answer;
+    const std::optional<ErrorNumber> answer =
+        replaceByRename(target, bytes, exists ? &old : nullptr);
+    return answer ? *answer : writeInPlace(target, bytes);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ErrorNumbers.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,11 +16,10 @@
 // give away, attributes it cannot set), the file is rewritten in place, with
 // a whole copy of its old contents kept beside it until the new ones are
 // synced. Either way a failure or an interruption at any moment leaves one
-// whole version readable, and a write answered with 0 is on disk: the file
+// whole version readable, and a write answered with None is on disk: the file
 // and its folder entry are synced.
 //
-// Answers 0 or the platform's failure number.
-int writeWholeFile(const QString& path, const QByteArray& bytes);
+[[nodiscard]] ErrorNumber writeWholeFile(const QString& path, const QByteArray& bytes);
 
 // Where an in-place rewrite of path keeps the whole old contents. While this
 // copy exists the file itself may be cut short, so readers take the copy.

@@ -1,6 +1,5 @@
 #include "Settings.h"
 
-#include "ErrorNumbers.h"
 #include "LineFile.h"
 
 #include <QDir>
@@ -13,10 +12,10 @@ constexpr int SettingsLines = 12;
 // Reads the next line as one whole value, commas and leading spaces included.
 // A line the file lacks reads as an empty value: a short file still gives
 // what it holds.
-int readValue(LineReader& reader, TextEncoding encoding, QString& value, QByteArray& raw) {
+ErrorNumber readValue(LineReader& reader, TextEncoding encoding, QString& value, QByteArray& raw) {
     QByteArray line;
     if (!reader.atEnd()) {
-        if (const int failure = reader.readLine(line))
+        if (const ErrorNumber failure = reader.readLine(line); failure != ErrorNumber::None)
             return failure;
     }
     value = decodeText(line, encoding);
@@ -43,9 +42,9 @@ QString settingsFilePath(const QString& appPath) {
 }
 
 // The record changes only when the whole file was read.
-int ReadSettingsFile(const QString& path, Settings& settings) {
+ErrorNumber ReadSettingsFile(const QString& path, Settings& settings) {
     LineReader reader;
-    if (const int failure = reader.open(path, SettingsLines))
+    if (const ErrorNumber failure = reader.open(path, SettingsLines); failure != ErrorNumber::None)
         return failure;
     Settings read;
     read.encoding = reader.encoding();
@@ -57,7 +56,8 @@ int ReadSettingsFile(const QString& path, Settings& settings) {
             {&read.quickFiles[i], &read.rawQuickFiles[i]},
             {&read.cornerText, &read.rawCornerText}};
         for (const auto& [value, raw] : values) {
-            if (const int failure = readValue(reader, read.encoding, *value, *raw))
+            if (const ErrorNumber failure = readValue(reader, read.encoding, *value, *raw);
+                failure != ErrorNumber::None)
                 return failure;
         }
     }
@@ -65,7 +65,7 @@ int ReadSettingsFile(const QString& path, Settings& settings) {
     return ErrorNumber::None;
 }
 
-int WriteSettingsFile(const QString& path, const Settings& settings) {
+ErrorNumber WriteSettingsFile(const QString& path, const Settings& settings) {
     LineWriter writer(settings.encoding);
     for (int i = 0; i < int(settings.quickFiles.size()); ++i) {
         writer.add(settings.startupListPath, TextRole::Path, settings.rawStartupListPath);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ErrorNumbers.h"
 #include "TextCodec.h"
 
 #include <QString>
@@ -31,6 +32,5 @@ void setCornerCode(Settings& settings, int code);
 
 QString settingsFilePath(const QString& appPath);
 
-// Answer 0 or the platform's failure number.
-int ReadSettingsFile(const QString& path, Settings& settings);
-int WriteSettingsFile(const QString& path, const Settings& settings);
+[[nodiscard]] ErrorNumber ReadSettingsFile(const QString& path, Settings& settings);
+[[nodiscard]] ErrorNumber WriteSettingsFile(const QString& path, const Settings& settings);

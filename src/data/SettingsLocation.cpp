@@ -1,6 +1,5 @@
 #include "SettingsLocation.h"
 
-#include "ErrorNumbers.h"
 #include "FileLock.h"
 
 #include <QDir>
@@ -43,12 +42,12 @@ SettingsLocation settingsLocation(const QString& programFolder, const QString& u
     return settingsLocation(programFolder, isWritableFolder(programFolder), userFolder);
 }
 
-int UpdateSettingsAt(const SettingsLocation& location, const Settings& ownRecord,
-                     const std::function<void(Settings&)>& takeOwnValues) {
+ErrorNumber UpdateSettingsAt(const SettingsLocation& location, const Settings& ownRecord,
+                             const std::function<void(Settings&)>& takeOwnValues) {
     // A folder that cannot be made shows as the write's own failure.
     QDir().mkpath(QFileInfo(location.writeTo).absolutePath());
     FileLock lock;
-    if (const int failure = lock.lock(location.writeTo); failure != ErrorNumber::None)
+    if (const ErrorNumber failure = lock.lock(location.writeTo); failure != ErrorNumber::None)
         return failure;
     Settings current;
     const bool nothingSavedYet = location.readFrom == location.writeTo && lock.fileWasMissing();

@@ -27,6 +27,7 @@ SettingsLocation settingsLocation(const QString& programFolder, const QString& u
 // they are now (another window or launcher may have saved since; ownRecord
 // where there is nothing to read), lets takeOwnValues set the values this
 // writer owns, and writes the result where it belongs, making the user's
-// folder at the first write. Answers 0 or the platform's failure number.
-int UpdateSettingsAt(const SettingsLocation& location, const Settings& ownRecord,
-                     const std::function<void(Settings&)>& takeOwnValues);
+// folder at the first write.
+[[nodiscard]] ErrorNumber UpdateSettingsAt(const SettingsLocation& location,
+                                           const Settings& ownRecord,
+                                           const std::function<void(Settings&)>& takeOwnValues);

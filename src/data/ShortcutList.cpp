@@ -1,6 +1,5 @@
 #include "ShortcutList.h"
 
-#include "ErrorNumbers.h"
 #include "LineFile.h"
 
 #include <algorithm>
@@ -8,9 +7,9 @@
 namespace {
 
 // Reads one line into raw and its text; on a failure both keep what they held.
-int readValue(LineReader& reader, TextEncoding encoding, QByteArray& raw, QString& text) {
+ErrorNumber readValue(LineReader& reader, TextEncoding encoding, QByteArray& raw, QString& text) {
     QByteArray line;
-    if (const int failure = reader.readLine(line))
+    if (const ErrorNumber failure = reader.readLine(line); failure != ErrorNumber::None)
         return failure;
     raw = line;
     text = decodeText(raw, encoding);
@@ -19,7 +18,7 @@ int readValue(LineReader& reader, TextEncoding encoding, QByteArray& raw, QStrin
 
 } // namespace
 
-int ReadShortcutList(const QString& path, ShortcutList& list) {
+ErrorNumber ReadShortcutList(const QString& path, ShortcutList& list) {
     list.count = 0;
     list.path = path;
     // A list that cannot be read is written anew, and new files are code page 932.
@@ -27,7 +26,8 @@ int ReadShortcutList(const QString& path, ShortcutList& list) {
     LineReader reader;
     // Two lines for each entry that fits; whether more follows is all that
     // matters beyond them.
-    if (const int failure = reader.open(path, 2 * MaxShortcutEntries))
+    if (const ErrorNumber failure = reader.open(path, 2 * MaxShortcutEntries);
+        failure != ErrorNumber::None)
         return failure;
     list.encoding = reader.encoding();
     while (!reader.atEnd()) {
@@ -35,20 +35,21 @@ int ReadShortcutList(const QString& path, ShortcutList& list) {
         if (list.count > MaxShortcutEntries)
             return ErrorNumber::NoSlot;
         ShortcutEntry& entry = list.entries[list.count];
-        if (const int failure = readValue(reader, list.encoding, entry.rawName, entry.name))
-            return failure;
-        if (const int failure = readValue(reader, list.encoding, entry.rawPath, entry.path))
+        ErrorNumber failure = readValue(reader, list.encoding, entry.rawName, entry.name);
+        if (failure == ErrorNumber::None)
+            failure = readValue(reader, list.encoding, entry.rawPath, entry.path);
+        if (failure != ErrorNumber::None)
             return failure;
     }
     return ErrorNumber::None;
 }
 
-bool isDamagedList(int failure) {
+bool isDamagedList(ErrorNumber failure) {
     return failure == ErrorNumber::NoSlot || failure == ErrorNumber::InputPastEnd ||
            failure == ErrorNumber::BadFileFormat;
 }
 
-int WriteShortcutList(const QString& path, const ShortcutList& list, int count) {
+ErrorNumber WriteShortcutList(const QString& path, const ShortcutList& list, int count) {
     if (count < 0 || count > MaxShortcutEntries)
         return ErrorNumber::InvalidCall;
     LineWriter writer(list.encoding);
@@ -62,18 +63,20 @@ int WriteShortcutList(const QString& path, const ShortcutList& list, int count) 
 
 // Both edits work on a copy and take it over only once the file holds it, so
 // after a failed write the table still matches the file.
-int AppendShortcutEntry(const QString& path, ShortcutList& list, const ShortcutEntry& entry) {
+ErrorNumber AppendShortcutEntry(const QString& path, ShortcutList& list,
+                                const ShortcutEntry& entry) {
     if (list.count >= MaxShortcutEntries)
         return ErrorNumber::NoSlot;
     ShortcutList edited = list;
     edited.entries[++edited.count] = entry;
-    if (const int failure = WriteShortcutList(path, edited, edited.count))
+    if (const ErrorNumber failure = WriteShortcutList(path, edited, edited.count);
+        failure != ErrorNumber::None)
         return failure;
     list = std::move(edited);
     return ErrorNumber::None;
 }
 
-int RemoveShortcutEntry(const QString& path, ShortcutList& list, int position) {
+ErrorNumber RemoveShortcutEntry(const QString& path, ShortcutList& list, int position) {
     if (position < 1 || position > list.count)
         return ErrorNumber::InvalidCall;
     ShortcutList edited = list;
@@ -82,7 +85,8 @@ int RemoveShortcutEntry(const QString& path, ShortcutList& list, int position) {
     auto first = edited.entries.begin();
     std::copy(first + position + 1, first + edited.count + 1, first + position);
     --edited.count;
-    if (const int failure = WriteShortcutList(path, edited, edited.count))
+    if (const ErrorNumber failure = WriteShortcutList(path, edited, edited.count);
+        failure != ErrorNumber::None)
         return failure;
     list = std::move(edited);
     return ErrorNumber::None;

@@ -1,6 +1,5 @@
 #include "Form2.h"
 
-#include "ErrorNumbers.h"
 #include "FileLock.h"
 
 #include <QComboBox>
@@ -36,7 +35,7 @@ void Form2::Form_Load() {
     Combo1->clear();
     pickedSlot_ = 0;
     list_ = ShortcutList();
-    const int error = ReadShortcutList(listPath_, list_);
+    const ErrorNumber error = ReadShortcutList(listPath_, list_);
     if (error == ErrorNumber::None) {
         for (int slot = 1; slot <= list_.count; ++slot)
             Combo1->addItem(list_.entries[slot].name);
@@ -72,7 +71,7 @@ QString Form2::deletePicked() {
     if (lock.lock(listPath_) != ErrorNumber::None)
         return DialogText::WriteError;
     ShortcutList onDisk;
-    const int readFailure = ReadShortcutList(listPath_, onDisk);
+    const ErrorNumber readFailure = ReadShortcutList(listPath_, onDisk);
     // A file that cannot be read at all: the reload that follows says so.
     if (readFailure == ErrorNumber::PathFileAccess)
         return QString();

@@ -1,7 +1,6 @@
 #include "Form3.h"
 
 #include "Daiarog.h"
-#include "ErrorNumbers.h"
 #include "FileLock.h"
 
 #include <QGroupBox>
@@ -155,7 +154,7 @@ void Form3::Form_Load() {
     LoadSettingsToDialog();
     // Nothing is written here, whatever the read meets: each registration
     // reads the file again and decides then.
-    readList();
+    static_cast<void>(readList());
 }
 
 SettingsLocation Form3::settingsFiles() {
@@ -181,15 +180,16 @@ void Form3::LoadSettingsToDialog() {
 // back the corner read at the opening would undo that. So the file is read
 // again, under the lock, and only the values of the boxes change in it.
 void Form3::SaveSettingsFromDialog() {
-    const int failure = UpdateSettingsAt(settingsFiles(), settings_, [this](Settings& current) {
-        current.startupListPath = settings_.startupListPath;
-        current.quickFiles = settings_.quickFiles;
-    });
+    const ErrorNumber failure =
+        UpdateSettingsAt(settingsFiles(), settings_, [this](Settings& current) {
+            current.startupListPath = settings_.startupListPath;
+            current.quickFiles = settings_.quickFiles;
+        });
     if (failure != ErrorNumber::None)
         showMessage(DialogText::WriteError);
 }
 
-int Form3::readList() {
+ErrorNumber Form3::readList() {
     list_ = ShortcutList();
     return ReadShortcutList(listPath_, list_);
 }

@@ -45,7 +45,7 @@ class Form3 : public LauncherDialog {
     void LoadSettingsToDialog();
     void SaveSettingsFromDialog();
     SettingsLocation settingsFiles();
-    int readList();
+    [[nodiscard]] ErrorNumber readList();
     QString refusalToRegister();
     void browseInto(QLineEdit* box, const QString& filter);
 

@@ -3,7 +3,6 @@
 #include "Appearance.h"
 #include "Daiarog.h"
 #include "DroppedItem.h"
-#include "ErrorNumbers.h"
 #include "Form2.h"
 #include "Form3.h"
 #include "Platform.h"
@@ -159,9 +158,9 @@ bool Form1::SaveSettings() {
     // Take in what the options dialog or another launcher saved since
     // start-up, so a corner change does not undo it; the launcher's own
     // record keeps the values its menu was built from.
-    const int failure = UpdateSettingsAt(settingsFiles(), settings_, [this](Settings& current) {
-        current.cornerText = settings_.cornerText;
-    });
+    const ErrorNumber failure =
+        UpdateSettingsAt(settingsFiles(), settings_,
+                         [this](Settings& current) { current.cornerText = settings_.cornerText; });
     if (failure == ErrorNumber::None)
         return true;
     platform_.messageBox(QStringLiteral("書き込みエラー"), 0, QStringLiteral("Tovlan"));
@@ -176,7 +175,7 @@ void Form1::LoadShortcutList() {
     const std::optional<ShortcutEntry> picked = pickedEntry();
     Combo1->clear();
     Combo1->clearEditText();
-    const int error = ReadShortcutList(currentListPath_, list_);
+    const ErrorNumber error = ReadShortcutList(currentListPath_, list_);
     if (error == ErrorNumber::None) {
         command1Tag_ = currentListPath_;
         for (int slot = 1; slot <= list_.count; ++slot)
