@@ -3,6 +3,7 @@
 #include "QtEnvironment.h"
 #include "QtPlatform.h"
 #include "QtTexts.h"
+#include "Texts.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -10,16 +11,15 @@
 
 int main(int argc, char* argv[]) {
     if (!QtEnvironment::xDisplayReachable()) {
-        std::fputs("Tovlan: 画面がありません (X の DISPLAY に繋がりません。Wayland では XWayland "
-                   "が要ります)\n",
-                   stderr);
+        const QString line = Texts::Title + QStringLiteral(": ") + Texts::NoDisplay + u'\n';
+        std::fputs(line.toUtf8().constData(), stderr);
         return EXIT_FAILURE;
     }
     QtEnvironment environment;
     environment.prepareForLauncher();
     QApplication app(argc, argv);
     environment.restoreForChildren();
-    QApplication::setApplicationName(QStringLiteral("Tovlan"));
+    QApplication::setApplicationName(Texts::Title);
     // The launcher hides into the tray; closing a dialog then must not end
     // the program. Only the two quit commands do.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -5,7 +5,7 @@
 #include <QComboBox>
 
 Form2::Form2(Platform& platform, std::function<QString()> publishedListPath)
-    : LauncherDialog(platform, QStringLiteral("消去"), QSize(2205, 810)),
+    : LauncherDialog(platform, Texts::Delete, QSize(2205, 810)),
       publishedListPath_(std::move(publishedListPath)) {
     setObjectName(QStringLiteral("Form2"));
     buildControls();
@@ -21,8 +21,8 @@ void Form2::buildControls() {
     Combo1->setAccessibleName(QStringLiteral("消去するショートカット"));
     placeTwips(Combo1, {0, 120, 2175, 300});
 
-    Command1 = addButton(this, "Command1", QStringLiteral("消去"), {720, 480, 735, 255});
-    Command2 = addButton(this, "Command2", QStringLiteral("閉じる"), {1440, 480, 735, 255});
+    Command1 = addButton(this, "Command1", Texts::Delete, {720, 480, 735, 255});
+    Command2 = addButton(this, "Command2", Texts::Close, {1440, 480, 735, 255});
 
     setTabOrder(Combo1, Command1);
     setTabOrder(Command1, Command2);
@@ -42,7 +42,7 @@ void Form2::Form_Load() {
         // Adding items selects the first; nothing is picked until the user picks.
         Combo1->setCurrentIndex(-1);
     } else if (error == ErrorNumber::PathFileAccess) {
-        showMessage(DialogText::ReadError);
+        showMessage(Texts::ReadError);
     }
 }
 
@@ -52,7 +52,7 @@ void Form2::Combo1_Click(int listIndex) {
 
 void Form2::Command1_Click() {
     if (pickedSlot_ == 0) {
-        showMessage(DialogText::NotThere);
+        showMessage(Texts::NotThere);
         return;
     }
     const QString failure = deletePicked();
@@ -69,20 +69,20 @@ void Form2::Command1_Click() {
 QString Form2::deletePicked() {
     FileLock lock;
     if (lock.lock(listPath_) != ErrorNumber::None)
-        return DialogText::WriteError;
+        return Texts::WriteError;
     ShortcutList onDisk;
     const ErrorNumber readFailure = ReadShortcutList(listPath_, onDisk);
     // A file that cannot be read at all: the reload that follows says so.
     if (readFailure == ErrorNumber::PathFileAccess)
         return QString();
     if (readFailure != ErrorNumber::None || onDisk.count < pickedSlot_)
-        return DialogText::NotThere;
+        return Texts::NotThere;
     const ShortcutEntry& now = onDisk.entries[pickedSlot_];
     const ShortcutEntry& shown = list_.entries[pickedSlot_];
     if (now.name != shown.name || now.path != shown.path)
-        return DialogText::NotThere;
+        return Texts::NotThere;
     if (RemoveShortcutEntry(listPath_, onDisk, pickedSlot_) != ErrorNumber::None)
-        return DialogText::WriteError;
+        return Texts::WriteError;
     return QString();
 }
 

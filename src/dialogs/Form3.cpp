@@ -13,8 +13,6 @@
 namespace {
 const QString InitialTargetPath = QStringLiteral("C:\\");
 const QString ProgramFilter = QStringLiteral("exe|*.exe");
-const QString ListFilter = QStringLiteral("ショートカット|*.xxa");
-const QString OpenTitle = QStringLiteral("ファイルを開く");
 const QString BrowseCaption = QStringLiteral(".");
 
 // A frame as the classic desktop draws one: an etched line around the
@@ -70,8 +68,7 @@ QPushButton* addBrowseButton(QWidget* frame, const char* name, const QLineEdit* 
 } // namespace
 
 Form3::Form3(Platform& platform, const QString& listPath)
-    : LauncherDialog(platform, QStringLiteral("オプション"), QSize(5040, 4005)),
-      listPath_(listPath) {
+    : LauncherDialog(platform, Texts::Options, QSize(5040, 4005)), listPath_(listPath) {
     setObjectName(QStringLiteral("Form3"));
     buildRegistrationFrame();
     buildStartupFrame();
@@ -85,16 +82,14 @@ Form3::Form3(Platform& platform, const QString& listPath)
 void Form3::buildRegistrationFrame() {
     QGroupBox* frame =
         addFrame(this, "Frame1", QStringLiteral("ショートカット登録"), {120, 120, 4815, 975});
-    Text1 = addTextBox(frame, "Text1", QStringLiteral("表示する名前"), {240, 240, 1455, 270});
-    Text2 = addTextBox(frame, "Text2", QStringLiteral("フルパス付のファイル名など"),
-                       {1800, 240, 1575, 270});
+    Text1 = addTextBox(frame, "Text1", Texts::DisplayName, {240, 240, 1455, 270});
+    Text2 = addTextBox(frame, "Text2", Texts::TargetPath, {1800, 240, 1575, 270});
     Text2->setText(InitialTargetPath);
     Command2 = addBrowseButton(frame, "Command2", Text2, {3480, 360, 255, 180});
     Command1 = addButton(frame, "Command1", QStringLiteral("登録"), {3960, 290, 615, 255});
 
     // The ideographic space puts the second half of the hint under Text2.
-    const QString hint = QStringLiteral("表示する名前") + QChar(0x3000) +
-                         QStringLiteral("フルパス付のファイル名など");
+    const QString hint = Texts::DisplayName + QChar(0x3000) + Texts::TargetPath;
     auto* label = new QLabel(hint, frame);
     label->setObjectName(QStringLiteral("Label1"));
     label->setAccessibleName(hint);
@@ -102,10 +97,8 @@ void Form3::buildRegistrationFrame() {
 }
 
 void Form3::buildStartupFrame() {
-    QGroupBox* frame =
-        addFrame(this, "Frame2", QStringLiteral("exe起動時に開くファイル"), {120, 1320, 4815, 735});
-    Text3 = addTextBox(frame, "Text3", QStringLiteral("exe起動時に開くファイル"),
-                       {240, 360, 1455, 270});
+    QGroupBox* frame = addFrame(this, "Frame2", Texts::StartupList, {120, 1320, 4815, 735});
+    Text3 = addTextBox(frame, "Text3", Texts::StartupList, {240, 360, 1455, 270});
     Command3 = addBrowseButton(frame, "Command3", Text3, {1800, 480, 255, 180});
 }
 
@@ -186,7 +179,7 @@ void Form3::SaveSettingsFromDialog() {
             current.quickFiles = settings_.quickFiles;
         });
     if (failure != ErrorNumber::None)
-        showMessage(DialogText::WriteError);
+        showMessage(Texts::WriteError);
 }
 
 ErrorNumber Form3::readList() {
@@ -200,16 +193,16 @@ ErrorNumber Form3::readList() {
 QString Form3::refusalToRegister() {
     switch (readList()) {
     case ErrorNumber::None:
-        return list_.count < MaxShortcutEntries ? QString() : DialogText::NoRoom;
+        return list_.count < MaxShortcutEntries ? QString() : Texts::NoRoom;
     case ErrorNumber::FileNotFound:
         list_.count = 0; // a new list: the registration creates its file
         return QString();
     case ErrorNumber::PathFileAccess: // a folder, an empty path, no access
     case ErrorNumber::PermissionDenied:
-        return DialogText::WriteError;
+        return Texts::WriteError;
     default:
         // Over-full or damaged: a rewrite would drop what could not be read.
-        return DialogText::NoRoom;
+        return Texts::NoRoom;
     }
 }
 
@@ -218,7 +211,7 @@ void Form3::Command1_Click() {
     // registering into the same list at the same moment waits its turn.
     FileLock lock;
     if (lock.lock(listPath_) != ErrorNumber::None) {
-        showMessage(DialogText::WriteError);
+        showMessage(Texts::WriteError);
         return;
     }
     if (const QString refusal = refusalToRegister(); !refusal.isEmpty()) {
@@ -230,7 +223,7 @@ void Form3::Command1_Click() {
     entry.path = singleLine(Text2->text());
     // On failure the boxes keep what the user typed, for another try.
     if (AppendShortcutEntry(listPath_, list_, entry) != ErrorNumber::None) {
-        showMessage(DialogText::WriteError);
+        showMessage(Texts::WriteError);
         return;
     }
     Text1->clear();
@@ -241,7 +234,7 @@ void Form3::Command1_Click() {
 void Form3::browseInto(QLineEdit* box, const QString& filter) {
     Daiarog::InitFileDialog(openFileRecord_, filter, QString());
     const auto owner = static_cast<HWND>(winId());
-    box->setText(Daiarog::ShowOpenDialog(platform_, owner, openFileRecord_, OpenTitle));
+    box->setText(Daiarog::ShowOpenDialog(platform_, owner, openFileRecord_, Texts::OpenFileTitle));
 }
 
 void Form3::Command2_Click() {
@@ -249,23 +242,23 @@ void Form3::Command2_Click() {
 }
 
 void Form3::Command3_Click() {
-    browseInto(Text3, ListFilter);
+    browseInto(Text3, Texts::ListFilter);
 }
 
 void Form3::Command5_Click() {
-    browseInto(Text4, ListFilter);
+    browseInto(Text4, Texts::ListFilter);
 }
 
 void Form3::Command7_Click() {
-    browseInto(Text5, ListFilter);
+    browseInto(Text5, Texts::ListFilter);
 }
 
 void Form3::Command8_Click() {
-    browseInto(Text6, ListFilter);
+    browseInto(Text6, Texts::ListFilter);
 }
 
 void Form3::Command9_Click() {
-    browseInto(Text7, ListFilter);
+    browseInto(Text7, Texts::ListFilter);
 }
 
 void Form3::OK_Click() {

@@ -45,14 +45,6 @@ inline QString singleLine(QString text) {
     return text;
 }
 
-namespace DialogText {
-inline const QString AppTitle = QStringLiteral("Tovlan");
-inline const QString WriteError = QStringLiteral("書き込みエラー");
-inline const QString ReadError = QStringLiteral("読み込みエラー");
-inline const QString NoRoom = QStringLiteral("これ以上登録できません");
-inline const QString NotThere = QStringLiteral("そこは違います");
-} // namespace DialogText
-
 // A modeless top-level window with no owner, so the launcher stays usable
 // beside it. It is deleted when it closes, so the next opening starts afresh.
 class LauncherDialog : public QWidget {
@@ -92,7 +84,7 @@ class LauncherDialog : public QWidget {
         });
     }
 
-    void showMessage(const QString& text) { platform_.messageBox(text, 0, DialogText::AppTitle); }
+    void showMessage(const QString& text) { platform_.messageBox(text, 0, Texts::Title); }
 
     // Enter presses the focused button; Escape closes the dialog as its
     // window's close button does.

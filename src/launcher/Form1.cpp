@@ -20,7 +20,6 @@
 
 namespace {
 const QString DefaultListPath = QStringLiteral("Cat.xxa");
-const QString ListFilter = QStringLiteral("ショートカット|*.xxa");
 
 // A button whose picture fills it whole, over the place where the style
 // draws the focus mark; the mark is drawn over the picture instead, or a
@@ -49,8 +48,8 @@ Form1::Form1(Platform& platform, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("Tovlan"));
-    setAccessibleName(QStringLiteral("Tovlan"));
+    setWindowTitle(Texts::Title);
+    setAccessibleName(Texts::Title);
     setWindowIcon(programIcon());
     setFont(programFont());
     // Files, folders and links dropped on the window become shortcuts.
@@ -84,8 +83,8 @@ void Form1::buildControls() {
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
-    Combo1->setEditText(QStringLiteral("アプリケーション名"));
-    Combo1->setAccessibleName(QStringLiteral("アプリケーション名"));
+    Combo1->setEditText(Texts::ApplicationName);
+    Combo1->setAccessibleName(Texts::ApplicationName);
     // A drop on the edit field would type the dropped path into it; dropped
     // on the launcher anywhere, it becomes a shortcut instead.
     Combo1->lineEdit()->setAcceptDrops(false);
@@ -96,8 +95,8 @@ void Form1::buildControls() {
     const QPixmap picture = runButtonPicture();
     Command1->setIcon(QIcon(picture));
     Command1->setIconSize(picture.size());
-    Command1->setAccessibleName(QStringLiteral("実行"));
-    Command1->setToolTip(QStringLiteral("実行"));
+    Command1->setAccessibleName(Texts::Run);
+    Command1->setToolTip(Texts::Run);
     setGeometryTwips(Command1, 3045, 0, 600, 285);
 
     setTabOrder(Combo1, Command1);
@@ -133,7 +132,7 @@ void Form1::connectControls() {
 }
 
 void Form1::Form_Load() {
-    Daiarog::InitFileDialog(openFileRecord_, ListFilter, QString());
+    Daiarog::InitFileDialog(openFileRecord_, Texts::ListFilter, QString());
     platform_.setTopmost(this);
     LoadSettings();
     currentListPath_ = settings_.startupListPath;
@@ -163,7 +162,7 @@ bool Form1::SaveSettings() {
                          [this](Settings& current) { current.cornerText = settings_.cornerText; });
     if (failure == ErrorNumber::None)
         return true;
-    platform_.messageBox(QStringLiteral("書き込みエラー"), 0, QStringLiteral("Tovlan"));
+    platform_.messageBox(Texts::WriteError, 0, Texts::Title);
     return false;
 }
 

@@ -14,10 +14,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <cstring>
 
 namespace {
-const QString Title = QStringLiteral("Tovlan");
 constexpr quint32 TrayRecordSize = 88;
 constexpr quint32 TrayIconId = 1;
 constexpr int PopupEitherButton = 2;
@@ -28,7 +26,7 @@ void Form1::Command1_Click() {
     // Only the entry the combo box shows as picked can run (see
     // LoadShortcutList: a reload keeps a pick only where it still holds).
     if (pickedPosition_ < 1 || pickedPosition_ > Combo1->count()) {
-        platform_.messageBox(QStringLiteral("そこは違います"), 0, Title);
+        platform_.messageBox(Texts::NotThere, 0, Texts::Title);
         return;
     }
     const ShortcutEntry& entry = list_.entries[pickedPosition_];
@@ -39,20 +37,19 @@ void Form1::Command1_Click() {
     shellResult_ = platform_.shellExecute(this, QStringLiteral("open"), entry.path,
                                           exact ? QByteArray() : entry.rawPath);
     if (shellResult_ <= ShellSuccessAbove)
-        platform_.messageBox(QStringLiteral("ファイルが存在しません"), 0, Title);
+        platform_.messageBox(Texts::FileMissing, 0, Texts::Title);
 }
 
 void Form1::new_Click() {
-    const QString answer =
-        platform_.inputBox(QStringLiteral("ファイル名を記入してください。"), Title);
+    const QString answer = platform_.inputBox(Texts::AskListName, Texts::Title);
     currentListPath_ = answer + QStringLiteral(".xxa");
     command1Tag_ = currentListPath_;
     LoadShortcutList();
 }
 
 void Form1::sk13_Click() {
-    currentListPath_ = Daiarog::ShowOpenDialog(platform_, winId(), openFileRecord_,
-                                               QStringLiteral("ファイルを開く"));
+    currentListPath_ =
+        Daiarog::ShowOpenDialog(platform_, winId(), openFileRecord_, Texts::OpenFileTitle);
     if (!currentListPath_.isEmpty())
         LoadShortcutList();
 }
@@ -84,7 +81,7 @@ void Form1::hyouzi_Click() {
     trayRecord_.uID = TrayIconId;
     trayRecord_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayRecord_.uCallbackMessage = WM_MOUSEMOVE;
-    std::strcpy(trayRecord_.szTip, "Tovlan");
+    qstrncpy(trayRecord_.szTip, Texts::Title.toLatin1().constData(), sizeof trayRecord_.szTip);
     // Without a tray to hold the icon, a hidden window could never come
     // back: minimise it instead, so the window list can restore it. The icon
     // is asked for before the window goes, because a window hidden and at

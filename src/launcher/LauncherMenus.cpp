@@ -1,5 +1,7 @@
 #include "LauncherMenus.h"
 
+#include "Texts.h"
+
 #include <QAction>
 #include <QMenu>
 
@@ -23,8 +25,8 @@ void addSeparator(QMenu* menu, const char* name) {
 }
 
 void buildSettingsMenu(LauncherMenus& m) {
-    m.sk7 = addItem(m.sk6, "sk7", QStringLiteral("オプション"));
-    m.sk2 = addItem(m.sk6, "sk2", QStringLiteral("消去"));
+    m.sk7 = addItem(m.sk6, "sk7", Texts::Options);
+    m.sk2 = addItem(m.sk6, "sk2", Texts::Delete);
     m.sk8 = addSubmenu(m.sk6, "sk8", QStringLiteral("位置"));
     const char* cornerNames[] = {"sk9", "sk10", "sk11", "sk12"};
     const QString cornerCaptions[] = {QStringLiteral("左上"), QStringLiteral("左下"),
@@ -56,12 +58,12 @@ LauncherMenus buildLauncherMenus(QWidget* owner) {
     m.sk6 = addSubmenu(m.op1, "sk6", QStringLiteral("設定"));
     buildSettingsMenu(m);
     addSeparator(m.op1, "kugiri2");
-    m.sk4 = addItem(m.op1, "sk4", QStringLiteral("閉じる"));
+    m.sk4 = addItem(m.op1, "sk4", Texts::Close);
 
     m.tasukumenu = new QMenu(QStringLiteral("Popup"), owner);
     m.tasukumenu->setObjectName(QStringLiteral("tasukumenu"));
     m.Modosu = addItem(m.tasukumenu, "Modosu", QStringLiteral("戻す"));
     addSeparator(m.tasukumenu, "kugiri3");
-    m.Toziru = addItem(m.tasukumenu, "Toziru", QStringLiteral("閉じる"));
+    m.Toziru = addItem(m.tasukumenu, "Toziru", Texts::Close);
     return m;
 }

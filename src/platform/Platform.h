@@ -1,9 +1,10 @@
 #pragma once
 
+#include "Texts.h"
 #include "Win32Records.h"
 
-#include <QRect>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <optional>
@@ -20,10 +21,9 @@ class Platform {
 
     // Modal message with one OK button; style 0 means no icon.
     virtual void messageBox(const QString& prompt, int style = 0,
-                            const QString& title = QStringLiteral("Tovlan")) = 0;
+                            const QString& title = Texts::Title) = 0;
     // Modal text prompt; a cancel answers the empty text.
-    virtual QString inputBox(const QString& prompt,
-                             const QString& title = QStringLiteral("Tovlan")) = 0;
+    virtual QString inputBox(const QString& prompt, const QString& title = Texts::Title) = 0;
     // The open-file dialog on the record; true when the user chose a file.
     virtual bool getOpenFileName(OPENFILENAME& record) = 0;
     // Opens a target as the desktop shell's "open" does, without waiting for

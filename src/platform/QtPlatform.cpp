@@ -116,7 +116,7 @@ QtPlatform::~QtPlatform() {
 }
 
 void QtPlatform::messageBox(const QString& prompt, int, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QStringLiteral("Tovlan") : title, prompt,
+    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? Texts::Title : title, prompt,
                     QMessageBox::Ok);
     box.setAccessibleName(box.windowTitle());
     widenForTitle(box);
@@ -159,7 +159,7 @@ int QtPlatform::shellExecute(QWidget* owner, const QString&, const QString& file
     const QPointer<QWidget> window(owner);
     return shellOpen(file, undecoded, [this, window] {
         if (window)
-            messageBox(QStringLiteral("ファイルが存在しません"), 0, QStringLiteral("Tovlan"));
+            messageBox(Texts::FileMissing, 0, Texts::Title);
     });
 }
 

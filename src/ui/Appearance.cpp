@@ -1,5 +1,7 @@
 #include "Appearance.h"
 
+#include "Texts.h"
+
 #include <QFontDatabase>
 #include <QImage>
 #include <QPainter>
@@ -91,6 +93,6 @@ QPixmap runButtonPicture() {
     QFont font = programFont(9);
     font.setPixelSize(12);
     p.setFont(font);
-    p.drawText(QRect(12, 0, 28, 19), Qt::AlignCenter, QStringLiteral("実行"));
+    p.drawText(QRect(12, 0, 28, 19), Qt::AlignCenter, Texts::Run);
     return QPixmap::fromImage(image);
 }
