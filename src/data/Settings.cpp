@@ -42,7 +42,7 @@ QString settingsFilePath(const QString& appPath) {
 }
 
 // The record changes only when the whole file was read.
-ErrorNumber ReadSettingsFile(const QString& path, Settings& settings) {
+ErrorNumber readSettingsFile(const QString& path, Settings& settings) {
     LineReader reader;
     if (const ErrorNumber failure = reader.open(path, SettingsLines); failure != ErrorNumber::None)
         return failure;
@@ -65,7 +65,7 @@ ErrorNumber ReadSettingsFile(const QString& path, Settings& settings) {
     return ErrorNumber::None;
 }
 
-ErrorNumber WriteSettingsFile(const QString& path, const Settings& settings) {
+ErrorNumber writeSettingsFile(const QString& path, const Settings& settings) {
     LineWriter writer(settings.encoding);
     for (int i = 0; i < int(settings.quickFiles.size()); ++i) {
         writer.add(settings.startupListPath, TextRole::Path, settings.rawStartupListPath);

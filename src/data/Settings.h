@@ -32,5 +32,5 @@ void setCornerCode(Settings& settings, int code);
 
 QString settingsFilePath(const QString& appPath);
 
-[[nodiscard]] ErrorNumber ReadSettingsFile(const QString& path, Settings& settings);
-[[nodiscard]] ErrorNumber WriteSettingsFile(const QString& path, const Settings& settings);
+[[nodiscard]] ErrorNumber readSettingsFile(const QString& path, Settings& settings);
+[[nodiscard]] ErrorNumber writeSettingsFile(const QString& path, const Settings& settings);

@@ -42,7 +42,7 @@ SettingsLocation settingsLocation(const QString& programFolder, const QString& u
     return settingsLocation(programFolder, isWritableFolder(programFolder), userFolder);
 }
 
-ErrorNumber UpdateSettingsAt(const SettingsLocation& location, const Settings& ownRecord,
+ErrorNumber updateSettingsAt(const SettingsLocation& location, const Settings& ownRecord,
                              const std::function<void(Settings&)>& takeOwnValues) {
     // A folder that cannot be made shows as the write's own failure.
     QDir().mkpath(QFileInfo(location.writeTo).absolutePath());
@@ -51,8 +51,8 @@ ErrorNumber UpdateSettingsAt(const SettingsLocation& location, const Settings& o
         return failure;
     Settings current;
     const bool nothingSavedYet = location.readFrom == location.writeTo && lock.fileWasMissing();
-    if (nothingSavedYet || ReadSettingsFile(location.readFrom, current) != ErrorNumber::None)
+    if (nothingSavedYet || readSettingsFile(location.readFrom, current) != ErrorNumber::None)
         current = ownRecord;
     takeOwnValues(current);
-    return WriteSettingsFile(location.writeTo, current);
+    return writeSettingsFile(location.writeTo, current);
 }

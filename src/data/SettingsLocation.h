@@ -28,6 +28,6 @@ SettingsLocation settingsLocation(const QString& programFolder, const QString& u
 // where there is nothing to read), lets takeOwnValues set the values this
 // writer owns, and writes the result where it belongs, making the user's
 // folder at the first write.
-[[nodiscard]] ErrorNumber UpdateSettingsAt(const SettingsLocation& location,
+[[nodiscard]] ErrorNumber updateSettingsAt(const SettingsLocation& location,
                                            const Settings& ownRecord,
                                            const std::function<void(Settings&)>& takeOwnValues);

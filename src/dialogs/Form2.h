@@ -29,9 +29,9 @@ class Form2 : public LauncherDialog {
     void buildControls();
     QString deletePicked();
 
-    QComboBox* Combo1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    QComboBox* combo1_ = nullptr;
+    QPushButton* command1_ = nullptr;
+    QPushButton* command2_ = nullptr;
 
     std::function<QString()> publishedListPath_;
     QString listPath_;

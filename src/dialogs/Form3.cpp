@@ -76,17 +76,17 @@ Form3::Form3(Platform& platform, const QString& listPath)
     buildButtons();
     setTabOrderByIndex();
     connectControls();
-    Text1->setFocus();
+    text1_->setFocus();
 }
 
 void Form3::buildRegistrationFrame() {
     QGroupBox* frame =
         addFrame(this, "Frame1", QStringLiteral("ショートカット登録"), {120, 120, 4815, 975});
-    Text1 = addTextBox(frame, "Text1", Texts::DisplayName, {240, 240, 1455, 270});
-    Text2 = addTextBox(frame, "Text2", Texts::TargetPath, {1800, 240, 1575, 270});
-    Text2->setText(InitialTargetPath);
-    Command2 = addBrowseButton(frame, "Command2", Text2, {3480, 360, 255, 180});
-    Command1 = addButton(frame, "Command1", QStringLiteral("登録"), {3960, 290, 615, 255});
+    text1_ = addTextBox(frame, "Text1", Texts::DisplayName, {240, 240, 1455, 270});
+    text2_ = addTextBox(frame, "Text2", Texts::TargetPath, {1800, 240, 1575, 270});
+    text2_->setText(InitialTargetPath);
+    command2_ = addBrowseButton(frame, "Command2", text2_, {3480, 360, 255, 180});
+    command1_ = addButton(frame, "Command1", QStringLiteral("登録"), {3960, 290, 615, 255});
 
     // The ideographic space puts the second half of the hint under Text2.
     const QString hint = Texts::DisplayName + QChar(0x3000) + Texts::TargetPath;
@@ -98,8 +98,8 @@ void Form3::buildRegistrationFrame() {
 
 void Form3::buildStartupFrame() {
     QGroupBox* frame = addFrame(this, "Frame2", Texts::StartupList, {120, 1320, 4815, 735});
-    Text3 = addTextBox(frame, "Text3", Texts::StartupList, {240, 360, 1455, 270});
-    Command3 = addBrowseButton(frame, "Command3", Text3, {1800, 480, 255, 180});
+    text3_ = addTextBox(frame, "Text3", Texts::StartupList, {240, 360, 1455, 270});
+    command3_ = addBrowseButton(frame, "Command3", text3_, {1800, 480, 255, 180});
 }
 
 void Form3::buildQuickFileFrame() {
@@ -107,44 +107,44 @@ void Form3::buildQuickFileFrame() {
         addFrame(this, "Frame3", QStringLiteral("メニューにショートカットファイルを置く"),
                  {120, 2280, 4815, 1095});
     const QString name = QStringLiteral("ショートカットファイル%1");
-    Text4 = addTextBox(frame, "Text4", name.arg(1), {240, 360, 1455, 270});
-    Command5 = addBrowseButton(frame, "Command5", Text4, {1800, 480, 255, 180});
-    Text5 = addTextBox(frame, "Text5", name.arg(2), {2160, 360, 1455, 270});
-    Command7 = addBrowseButton(frame, "Command7", Text5, {3720, 480, 255, 180});
-    Text6 = addTextBox(frame, "Text6", name.arg(3), {240, 720, 1455, 270});
-    Command8 = addBrowseButton(frame, "Command8", Text6, {1800, 840, 255, 180});
-    Text7 = addTextBox(frame, "Text7", name.arg(4), {2160, 720, 1455, 270});
-    Command9 = addBrowseButton(frame, "Command9", Text7, {3720, 840, 255, 180});
+    text4_ = addTextBox(frame, "Text4", name.arg(1), {240, 360, 1455, 270});
+    command5_ = addBrowseButton(frame, "Command5", text4_, {1800, 480, 255, 180});
+    text5_ = addTextBox(frame, "Text5", name.arg(2), {2160, 360, 1455, 270});
+    command7_ = addBrowseButton(frame, "Command7", text5_, {3720, 480, 255, 180});
+    text6_ = addTextBox(frame, "Text6", name.arg(3), {240, 720, 1455, 270});
+    command8_ = addBrowseButton(frame, "Command8", text6_, {1800, 840, 255, 180});
+    text7_ = addTextBox(frame, "Text7", name.arg(4), {2160, 720, 1455, 270});
+    command9_ = addBrowseButton(frame, "Command9", text7_, {3720, 840, 255, 180});
 }
 
 void Form3::buildButtons() {
-    OK = addButton(this, "OK", QStringLiteral("OK"), {3480, 3600, 615, 255});
-    Command10 = addButton(this, "Command10", QStringLiteral("Close"), {4200, 3600, 735, 255});
+    ok_ = addButton(this, "OK", QStringLiteral("OK"), {3480, 3600, 615, 255});
+    command10_ = addButton(this, "Command10", QStringLiteral("Close"), {4200, 3600, 735, 255});
 }
 
 void Form3::setTabOrderByIndex() {
-    const QList<QWidget*> order = {Text1, Text2,    Command2, Command1, Text3, Command3,
-                                   Text4, Command5, Text5,    Command7, Text6, Command8,
-                                   Text7, Command9, OK,       Command10};
+    const QList<QWidget*> order = {text1_, text2_,    command2_, command1_, text3_, command3_,
+                                   text4_, command5_, text5_,    command7_, text6_, command8_,
+                                   text7_, command9_, ok_,       command10_};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
 
 void Form3::connectControls() {
-    connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form3::Command3_Click);
-    connect(Command5, &QPushButton::clicked, this, &Form3::Command5_Click);
-    connect(Command7, &QPushButton::clicked, this, &Form3::Command7_Click);
-    connect(Command8, &QPushButton::clicked, this, &Form3::Command8_Click);
-    connect(Command9, &QPushButton::clicked, this, &Form3::Command9_Click);
-    connect(OK, &QPushButton::clicked, this, &Form3::OK_Click);
-    connect(Command10, &QPushButton::clicked, this, &Form3::Command10_Click);
+    connect(command1_, &QPushButton::clicked, this, &Form3::Command1_Click);
+    connect(command2_, &QPushButton::clicked, this, &Form3::Command2_Click);
+    connect(command3_, &QPushButton::clicked, this, &Form3::Command3_Click);
+    connect(command5_, &QPushButton::clicked, this, &Form3::Command5_Click);
+    connect(command7_, &QPushButton::clicked, this, &Form3::Command7_Click);
+    connect(command8_, &QPushButton::clicked, this, &Form3::Command8_Click);
+    connect(command9_, &QPushButton::clicked, this, &Form3::Command9_Click);
+    connect(ok_, &QPushButton::clicked, this, &Form3::OK_Click);
+    connect(command10_, &QPushButton::clicked, this, &Form3::Command10_Click);
 }
 
 void Form3::Form_Load() {
     centreOnScreen();
-    LoadSettingsToDialog();
+    loadSettingsToDialog();
     // Nothing is written here, whatever the read meets: each registration
     // reads the file again and decides then.
     static_cast<void>(readList());
@@ -154,27 +154,27 @@ SettingsLocation Form3::settingsFiles() {
     return settingsLocation(platform_.appPath(), platform_.userSettingsFolder());
 }
 
-void Form3::LoadSettingsToDialog() {
+void Form3::loadSettingsToDialog() {
     // A settings file that cannot be read is left as it is; the boxes stay
     // empty and the corner unknown, as the launcher itself reads such a file.
-    if (ReadSettingsFile(settingsFiles().readFrom, settings_) != ErrorNumber::None) {
+    if (readSettingsFile(settingsFiles().readFrom, settings_) != ErrorNumber::None) {
         settings_ = Settings();
         return;
     }
-    Text3->setText(settings_.startupListPath);
-    Text4->setText(settings_.quickFiles[0]);
-    Text5->setText(settings_.quickFiles[1]);
-    Text6->setText(settings_.quickFiles[2]);
-    Text7->setText(settings_.quickFiles[3]);
+    text3_->setText(settings_.startupListPath);
+    text4_->setText(settings_.quickFiles[0]);
+    text5_->setText(settings_.quickFiles[1]);
+    text6_->setText(settings_.quickFiles[2]);
+    text7_->setText(settings_.quickFiles[3]);
 }
 
 // The dialog has no box for the corner; the launcher, or another launcher,
 // may have moved to another corner while the dialog was open, and writing
 // back the corner read at the opening would undo that. So the file is read
 // again, under the lock, and only the values of the boxes change in it.
-void Form3::SaveSettingsFromDialog() {
+void Form3::saveSettingsFromDialog() {
     const ErrorNumber failure =
-        UpdateSettingsAt(settingsFiles(), settings_, [this](Settings& current) {
+        updateSettingsAt(settingsFiles(), settings_, [this](Settings& current) {
             current.startupListPath = settings_.startupListPath;
             current.quickFiles = settings_.quickFiles;
         });
@@ -184,7 +184,7 @@ void Form3::SaveSettingsFromDialog() {
 
 ErrorNumber Form3::readList() {
     list_ = ShortcutList();
-    return ReadShortcutList(listPath_, list_);
+    return readShortcutList(listPath_, list_);
 }
 
 // Reads the list file as it is now, so that a registration never writes back
@@ -219,53 +219,53 @@ void Form3::Command1_Click() {
         return;
     }
     ShortcutEntry entry;
-    entry.name = singleLine(Text1->text());
-    entry.path = singleLine(Text2->text());
+    entry.name = singleLine(text1_->text());
+    entry.path = singleLine(text2_->text());
     // On failure the boxes keep what the user typed, for another try.
-    if (AppendShortcutEntry(listPath_, list_, entry) != ErrorNumber::None) {
+    if (appendShortcutEntry(listPath_, list_, entry) != ErrorNumber::None) {
         showMessage(Texts::WriteError);
         return;
     }
-    Text1->clear();
-    Text2->setText(InitialTargetPath);
-    Text1->setFocus();
+    text1_->clear();
+    text2_->setText(InitialTargetPath);
+    text1_->setFocus();
 }
 
 void Form3::browseInto(QLineEdit* box, const QString& filter) {
-    Daiarog::InitFileDialog(openFileRecord_, filter, QString());
+    Daiarog::initFileDialog(openFileRecord_, filter, QString());
     const auto owner = static_cast<HWND>(winId());
-    box->setText(Daiarog::ShowOpenDialog(platform_, owner, openFileRecord_, Texts::OpenFileTitle));
+    box->setText(Daiarog::showOpenDialog(platform_, owner, openFileRecord_, Texts::OpenFileTitle));
 }
 
 void Form3::Command2_Click() {
-    browseInto(Text2, ProgramFilter);
+    browseInto(text2_, ProgramFilter);
 }
 
 void Form3::Command3_Click() {
-    browseInto(Text3, Texts::ListFilter);
+    browseInto(text3_, Texts::ListFilter);
 }
 
 void Form3::Command5_Click() {
-    browseInto(Text4, Texts::ListFilter);
+    browseInto(text4_, Texts::ListFilter);
 }
 
 void Form3::Command7_Click() {
-    browseInto(Text5, Texts::ListFilter);
+    browseInto(text5_, Texts::ListFilter);
 }
 
 void Form3::Command8_Click() {
-    browseInto(Text6, Texts::ListFilter);
+    browseInto(text6_, Texts::ListFilter);
 }
 
 void Form3::Command9_Click() {
-    browseInto(Text7, Texts::ListFilter);
+    browseInto(text7_, Texts::ListFilter);
 }
 
 void Form3::OK_Click() {
-    settings_.startupListPath = singleLine(Text3->text());
-    settings_.quickFiles = {singleLine(Text4->text()), singleLine(Text5->text()),
-                            singleLine(Text6->text()), singleLine(Text7->text())};
-    SaveSettingsFromDialog();
+    settings_.startupListPath = singleLine(text3_->text());
+    settings_.quickFiles = {singleLine(text4_->text()), singleLine(text5_->text()),
+                            singleLine(text6_->text()), singleLine(text7_->text())};
+    saveSettingsFromDialog();
     // The launcher refuses the close, goes to the tray and reloads its list;
     // this dialog's own closing then brings it back into view.
     emit launcherCloseRequested();
@@ -277,7 +277,7 @@ void Form3::Command10_Click() {
 }
 
 void Form3::fillRegistration(const QString& name, const QString& path) {
-    Text1->setText(name);
-    Text2->setText(path);
-    Text1->setFocus();
+    text1_->setText(name);
+    text2_->setText(path);
+    text1_->setFocus();
 }

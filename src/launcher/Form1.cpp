@@ -79,41 +79,41 @@ void Form1::buildControls() {
     // Where the window stands until start-up moves it into its corner.
     move(twipsToPixels(4305, dpi), twipsToPixels(2985, dpi));
 
-    Combo1 = new QComboBox(this);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setEditable(true);
-    Combo1->setInsertPolicy(QComboBox::NoInsert);
-    Combo1->setEditText(Texts::ApplicationName);
-    Combo1->setAccessibleName(Texts::ApplicationName);
+    combo1_ = new QComboBox(this);
+    combo1_->setObjectName(QStringLiteral("Combo1"));
+    combo1_->setEditable(true);
+    combo1_->setInsertPolicy(QComboBox::NoInsert);
+    combo1_->setEditText(Texts::ApplicationName);
+    combo1_->setAccessibleName(Texts::ApplicationName);
     // A drop on the edit field would type the dropped path into it; dropped
     // on the launcher anywhere, it becomes a shortcut instead.
-    Combo1->lineEdit()->setAcceptDrops(false);
-    setGeometryTwips(Combo1, 0, 0, 3015, 300);
+    combo1_->lineEdit()->setAcceptDrops(false);
+    setGeometryTwips(combo1_, 0, 0, 3015, 300);
 
-    Command1 = new PictureButton(this);
-    Command1->setObjectName(QStringLiteral("Command1"));
+    command1_ = new PictureButton(this);
+    command1_->setObjectName(QStringLiteral("Command1"));
     const QPixmap picture = runButtonPicture();
-    Command1->setIcon(QIcon(picture));
-    Command1->setIconSize(picture.size());
-    Command1->setAccessibleName(Texts::Run);
-    Command1->setToolTip(Texts::Run);
-    setGeometryTwips(Command1, 3045, 0, 600, 285);
+    command1_->setIcon(QIcon(picture));
+    command1_->setIconSize(picture.size());
+    command1_->setAccessibleName(Texts::Run);
+    command1_->setToolTip(Texts::Run);
+    setGeometryTwips(command1_, 3045, 0, 600, 285);
 
-    setTabOrder(Combo1, Command1);
+    setTabOrder(combo1_, command1_);
 }
 
 void Form1::connectControls() {
-    connect(Combo1, &QComboBox::activated, this, &Form1::Combo1_Click);
+    connect(combo1_, &QComboBox::activated, this, &Form1::Combo1_Click);
     // Qt takes a typed name that matches an item as chosen when the edit
     // field loses the focus, say on Tab to the run button; only a pick in
     // the list chooses an entry.
-    disconnect(Combo1->lineEdit(), &QLineEdit::editingFinished, Combo1, nullptr);
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    disconnect(combo1_->lineEdit(), &QLineEdit::editingFinished, combo1_, nullptr);
+    connect(command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
     // Enter in the edit field would pick a typed name; only a pick in the
     // list chooses an entry.
-    Combo1->lineEdit()->installEventFilter(this);
-    Combo1->installEventFilter(this);
-    Command1->installEventFilter(this);
+    combo1_->lineEdit()->installEventFilter(this);
+    combo1_->installEventFilter(this);
+    command1_->installEventFilter(this);
 
     const LauncherMenus& m = menus_;
     connect(m.newList, &QAction::triggered, this, &Form1::new_Click);
@@ -126,17 +126,17 @@ void Form1::connectControls() {
     }
     connect(m.hyouzi, &QAction::triggered, this, &Form1::hyouzi_Click);
     connect(m.sk4, &QAction::triggered, this, &Form1::sk4_Click);
-    connect(m.Modosu, &QAction::triggered, this, &Form1::Modosu_Click);
-    connect(m.Toziru, &QAction::triggered, this, &Form1::Toziru_Click);
+    connect(m.modosu, &QAction::triggered, this, &Form1::Modosu_Click);
+    connect(m.toziru, &QAction::triggered, this, &Form1::Toziru_Click);
     platform_.setTrayMenu(m.tasukumenu);
 }
 
 void Form1::Form_Load() {
-    Daiarog::InitFileDialog(openFileRecord_, Texts::ListFilter, QString());
+    Daiarog::initFileDialog(openFileRecord_, Texts::ListFilter, QString());
     platform_.setTopmost(this);
-    LoadSettings();
+    loadSettings();
     currentListPath_ = settings_.startupListPath;
-    LoadShortcutList();
+    loadShortcutList();
     showQuickFileItems();
     const int code = cornerCode(settings_);
     if (code >= 1 && code <= 4) {
@@ -145,20 +145,20 @@ void Form1::Form_Load() {
     }
 }
 
-void Form1::LoadSettings() {
+void Form1::loadSettings() {
     // A missing or unreadable settings file leaves every value empty: the
     // list falls back to "Cat.xxa" and the window stays where it is.
     settings_ = Settings();
-    if (ReadSettingsFile(settingsFiles().readFrom, settings_) != ErrorNumber::None)
+    if (readSettingsFile(settingsFiles().readFrom, settings_) != ErrorNumber::None)
         settings_ = Settings();
 }
 
-bool Form1::SaveSettings() {
+bool Form1::saveSettings() {
     // Take in what the options dialog or another launcher saved since
     // start-up, so a corner change does not undo it; the launcher's own
     // record keeps the values its menu was built from.
     const ErrorNumber failure =
-        UpdateSettingsAt(settingsFiles(), settings_,
+        updateSettingsAt(settingsFiles(), settings_,
                          [this](Settings& current) { current.cornerText = settings_.cornerText; });
     if (failure == ErrorNumber::None)
         return true;
@@ -170,19 +170,19 @@ SettingsLocation Form1::settingsFiles() {
     return settingsLocation(platform_.appPath(), platform_.userSettingsFolder());
 }
 
-void Form1::LoadShortcutList() {
+void Form1::loadShortcutList() {
     const std::optional<ShortcutEntry> picked = pickedEntry();
-    Combo1->clear();
-    Combo1->clearEditText();
-    const ErrorNumber error = ReadShortcutList(currentListPath_, list_);
+    combo1_->clear();
+    combo1_->clearEditText();
+    const ErrorNumber error = readShortcutList(currentListPath_, list_);
     if (error == ErrorNumber::None) {
         command1Tag_ = currentListPath_;
         for (int slot = 1; slot <= list_.count; ++slot)
-            Combo1->addItem(list_.entries[slot].name);
+            combo1_->addItem(list_.entries[slot].name);
         // Adding items selects the first one; the edit field stays empty
         // until the user picks a name.
-        Combo1->setCurrentIndex(-1);
-        Combo1->clearEditText();
+        combo1_->setCurrentIndex(-1);
+        combo1_->clearEditText();
         keepPickIfStillThere(picked);
         return;
     }
@@ -199,7 +199,7 @@ void Form1::LoadShortcutList() {
 }
 
 std::optional<ShortcutEntry> Form1::pickedEntry() const {
-    if (pickedPosition_ < 1 || pickedPosition_ > Combo1->count())
+    if (pickedPosition_ < 1 || pickedPosition_ > combo1_->count())
         return std::nullopt;
     return list_.entries[pickedPosition_];
 }
@@ -213,7 +213,7 @@ void Form1::keepPickIfStillThere(const std::optional<ShortcutEntry>& picked) {
                                    : nullptr;
     if (picked && now && now->name == picked->name && now->path == picked->path &&
         now->rawPath == picked->rawPath) {
-        Combo1->setCurrentIndex(pickedPosition_ - 1);
+        combo1_->setCurrentIndex(pickedPosition_ - 1);
         return;
     }
     pickedPosition_ = 0;

@@ -54,8 +54,8 @@ class Form1 : public QWidget {
     const OPENFILENAME& openFileRecord() const { return openFileRecord_; }
     const NOTIFYICONDATA& trayRecord() const { return trayRecord_; }
     const LauncherMenus& menus() const { return menus_; }
-    QComboBox* combo() const { return Combo1; }
-    QPushButton* runButton() const { return Command1; }
+    QComboBox* combo() const { return combo1_; }
+    QPushButton* runButton() const { return command1_; }
     Form3* optionsDialog() const;
     Form2* deleteDialog() const;
     Platform& platform() const { return platform_; }
@@ -73,10 +73,10 @@ class Form1 : public QWidget {
   private:
     void buildControls();
     void connectControls();
-    void LoadSettings();
-    bool SaveSettings();
+    void loadSettings();
+    bool saveSettings();
     SettingsLocation settingsFiles();
-    void LoadShortcutList();
+    void loadShortcutList();
     std::optional<ShortcutEntry> pickedEntry() const;
     void keepPickIfStillThere(const std::optional<ShortcutEntry>& picked);
     void showQuickFileItems();
@@ -88,8 +88,8 @@ class Form1 : public QWidget {
     void connectDialog(LauncherDialog* dialog);
 
     Platform& platform_;
-    QComboBox* Combo1 = nullptr;
-    QPushButton* Command1 = nullptr;
+    QComboBox* combo1_ = nullptr;
+    QPushButton* command1_ = nullptr;
     LauncherMenus menus_;
     RePlaceOnFrameChange* placement_ = nullptr;
 

@@ -24,8 +24,8 @@ constexpr int ShellSuccessAbove = 32;
 
 void Form1::Command1_Click() {
     // Only the entry the combo box shows as picked can run (see
-    // LoadShortcutList: a reload keeps a pick only where it still holds).
-    if (pickedPosition_ < 1 || pickedPosition_ > Combo1->count()) {
+    // loadShortcutList: a reload keeps a pick only where it still holds).
+    if (pickedPosition_ < 1 || pickedPosition_ > combo1_->count()) {
         platform_.messageBox(Texts::NotThere, 0, Texts::Title);
         return;
     }
@@ -44,26 +44,26 @@ void Form1::new_Click() {
     const QString answer = platform_.inputBox(Texts::AskListName, Texts::Title);
     currentListPath_ = answer + QStringLiteral(".xxa");
     command1Tag_ = currentListPath_;
-    LoadShortcutList();
+    loadShortcutList();
 }
 
 void Form1::sk13_Click() {
     currentListPath_ =
-        Daiarog::ShowOpenDialog(platform_, winId(), openFileRecord_, Texts::OpenFileTitle);
+        Daiarog::showOpenDialog(platform_, winId(), openFileRecord_, Texts::OpenFileTitle);
     if (!currentListPath_.isEmpty())
-        LoadShortcutList();
+        loadShortcutList();
 }
 
 void Form1::quickFile_Click(int number) {
     currentListPath_ = settings_.quickFiles[number - 1];
-    LoadShortcutList();
+    loadShortcutList();
 }
 
 void Form1::corner_Click(int code) {
     moveToCorner(code);
     tickCorner(code);
     setCornerCode(settings_, code);
-    SaveSettings();
+    saveSettings();
 }
 
 void Form1::sk4_Click() {
@@ -125,8 +125,8 @@ void Form1::showPopupMenu(std::optional<QPoint> at) {
 // right click opens it at the pointer.
 void Form1::showPopupMenuFromKeyboard() {
     QWidget* anchor = focusWidget();
-    if (anchor == Combo1->lineEdit())
-        anchor = Combo1;
+    if (anchor == combo1_->lineEdit())
+        anchor = combo1_;
     showPopupMenu(keyboardMenuPoint(anchor ? anchor : this));
 }
 
@@ -135,14 +135,14 @@ void Form1::closeEvent(QCloseEvent* event) {
     // reloads the list, which is how the dialogs make it show their edits.
     event->ignore();
     hyouzi_Click();
-    LoadShortcutList();
+    loadShortcutList();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         // The keys reach the combo box, which passes them to its edit field.
-        if (watched != Command1 && isEnterKey(key))
+        if (watched != command1_ && isEnterKey(key))
             return true;
         if (isContextMenuKey(key)) {
             showPopupMenuFromKeyboard();
@@ -152,14 +152,14 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // use for it; swallow it there, or it would reach the window too.
         if (key->key() == Qt::Key_Delete) {
             hyouzi_Click();
-            return watched == Command1;
+            return watched == command1_;
         }
-    } else if (event->type() == QEvent::ContextMenu && watched != Command1) {
+    } else if (event->type() == QEvent::ContextMenu && watched != command1_) {
         // The Menu key comes with a context menu request, which the combo box
         // passes to its edit field. The key itself opens op1 (above); the
         // field's own edit menu stays for the right mouse button.
         return static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
-    } else if (event->type() == QEvent::MouseButtonRelease && watched == Command1) {
+    } else if (event->type() == QEvent::MouseButtonRelease && watched == command1_) {
         // Handled here, so the release does not reach the window as well.
         if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
             showPopupMenu();
