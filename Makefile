@@ -5,6 +5,8 @@ JOBS  ?= $(shell nproc)
 ASAN_BUILD   ?= build-asan
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 300
+# In CI every warning fails the build, in each build make test configures.
+WERROR = $(if $(filter true,$(CI)),-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp
 
@@ -16,7 +18,7 @@ deps:
 	@scripts/install-deps.sh
 
 $(BUILD)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR)
 
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -47,7 +49,7 @@ clean:
 # and LeakSanitizer; any report fails them. The end-to-end tests drive the
 # normal build only.
 $(ASAN_BUILD)/build.ninja: CMakeLists.txt
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug $(WERROR) \
 	  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 
 asan: deps $(ASAN_BUILD)/build.ninja
@@ -56,7 +58,7 @@ asan: deps $(ASAN_BUILD)/build.ninja
 
 # libFuzzer targets for the list and settings readers (clang, its own folder).
 fuzz-build: deps
-	cmake -S tests/fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++
+	cmake -S tests/fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++ $(WERROR)
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 
 # About 30 s of each fuzz target, as part of `make test`.
