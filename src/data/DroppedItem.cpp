@@ -34,21 +34,8 @@ QString unescaped(const QString& value) {
     return text;
 }
 
-QString desktopEntryNameOfFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return desktopEntryName(file.read(MaxDesktopEntryBytes));
-}
-
-// The last part of a path, or the whole path where it has none ("/").
-QString lastPart(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    return name.isEmpty() ? path : name;
-}
-
-} // namespace
-
+// The Name of the [Desktop Entry] group in a desktop entry file's text, in
+// Japanese where the entry has it; empty when it has none.
 QString desktopEntryName(const QByteArray& contents) {
     // The most specific of the keys wins, wherever it stands in the group.
     const QStringList keys = {QStringLiteral("Name[ja_JP]"), QStringLiteral("Name[ja]"),
@@ -76,6 +63,21 @@ QString desktopEntryName(const QByteArray& contents) {
             return name;
     return {};
 }
+
+QString desktopEntryNameOfFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return desktopEntryName(file.read(MaxDesktopEntryBytes));
+}
+
+// The last part of a path, or the whole path where it has none ("/").
+QString lastPart(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.isEmpty() ? path : name;
+}
+
+} // namespace
 
 ShortcutEntry shortcutForDroppedUrl(const QUrl& url) {
     ShortcutEntry entry;

@@ -2,7 +2,6 @@
 
 #include "ShortcutList.h"
 
-#include <QByteArray>
 #include <QString>
 #include <QUrl>
 
@@ -13,7 +12,3 @@
 // and its own path; a local file or folder's name and its path; any other
 // URL's file name (its host when it names none) and the URL itself.
 ShortcutEntry shortcutForDroppedUrl(const QUrl& url);
-
-// The Name of the [Desktop Entry] group in a desktop entry file's text, in
-// Japanese where the entry has it; empty when it has none.
-QString desktopEntryName(const QByteArray& contents);

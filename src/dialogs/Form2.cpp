@@ -9,9 +9,10 @@ Form2::Form2(Platform& platform, std::function<QString()> publishedListPath)
       publishedListPath_(std::move(publishedListPath)) {
     setObjectName(QStringLiteral("Form2"));
     buildControls();
-    connect(combo1_, &QComboBox::activated, this, &Form2::Combo1_Click);
-    connect(command1_, &QPushButton::clicked, this, &Form2::Command1_Click);
-    connect(command2_, &QPushButton::clicked, this, &Form2::Command2_Click);
+    connect(combo1_, &QComboBox::activated, this, &Form2::pickEntry);
+    connect(command1_, &QPushButton::clicked, this, &Form2::deleteEntry);
+    connect(command2_, &QPushButton::clicked, this, &Form2::closeAndRefreshLauncher);
+    Form_Load();
 }
 
 void Form2::buildControls() {
@@ -46,11 +47,11 @@ void Form2::Form_Load() {
     }
 }
 
-void Form2::Combo1_Click(int listIndex) {
+void Form2::pickEntry(int listIndex) {
     pickedSlot_ = listIndex >= 0 && listIndex < combo1_->count() ? listIndex + 1 : 0;
 }
 
-void Form2::Command1_Click() {
+void Form2::deleteEntry() {
     if (pickedSlot_ == 0) {
         showMessage(Texts::NotThere);
         return;
@@ -86,7 +87,7 @@ QString Form2::deletePicked() {
     return QString();
 }
 
-void Form2::Command2_Click() {
+void Form2::closeAndRefreshLauncher() {
     // The launcher refuses the close, goes to the tray and reloads its list;
     // this dialog's own closing then brings it back into view.
     emit launcherCloseRequested();

@@ -16,16 +16,15 @@ class Form2 : public LauncherDialog {
     // the launcher works with by then.
     Form2(Platform& platform, std::function<QString()> publishedListPath);
 
+  private slots:
+    void pickEntry(int listIndex);  // Combo1
+    void deleteEntry();             // Command1 "消去"
+    void closeAndRefreshLauncher(); // Command2 "閉じる"
+
+  private:
     // Centres the dialog and shows the list file the launcher publishes now.
     // Runs at the opening and again after every deletion.
     void Form_Load();
-
-    // Handlers, public so the tests can drive them as the user would.
-    void Combo1_Click(int listIndex);
-    void Command1_Click(); // "消去"
-    void Command2_Click(); // "閉じる"
-
-  private:
     void buildControls();
     QString deletePicked();
 

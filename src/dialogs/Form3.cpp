@@ -77,6 +77,7 @@ Form3::Form3(Platform& platform, const QString& listPath)
     setTabOrderByIndex();
     connectControls();
     text1_->setFocus();
+    Form_Load();
 }
 
 void Form3::buildRegistrationFrame() {
@@ -131,15 +132,18 @@ void Form3::setTabOrderByIndex() {
 }
 
 void Form3::connectControls() {
-    connect(command1_, &QPushButton::clicked, this, &Form3::Command1_Click);
-    connect(command2_, &QPushButton::clicked, this, &Form3::Command2_Click);
-    connect(command3_, &QPushButton::clicked, this, &Form3::Command3_Click);
-    connect(command5_, &QPushButton::clicked, this, &Form3::Command5_Click);
-    connect(command7_, &QPushButton::clicked, this, &Form3::Command7_Click);
-    connect(command8_, &QPushButton::clicked, this, &Form3::Command8_Click);
-    connect(command9_, &QPushButton::clicked, this, &Form3::Command9_Click);
-    connect(ok_, &QPushButton::clicked, this, &Form3::OK_Click);
-    connect(command10_, &QPushButton::clicked, this, &Form3::Command10_Click);
+    connect(command1_, &QPushButton::clicked, this, &Form3::registerShortcut);
+    const std::pair<QPushButton*, QLineEdit*> browsers[] = {
+        {command2_, text2_}, {command3_, text3_}, {command5_, text4_},
+        {command7_, text5_}, {command8_, text6_}, {command9_, text7_}};
+    for (const auto& [button, box] : browsers) {
+        // Only the target box takes programs; the others take list files.
+        const QString filter = box == text2_ ? ProgramFilter : Texts::ListFilter;
+        connect(button, &QPushButton::clicked, this,
+                [this, box, filter] { browseInto(box, filter); });
+    }
+    connect(ok_, &QPushButton::clicked, this, &Form3::saveAndClose);
+    connect(command10_, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void Form3::Form_Load() {
@@ -206,7 +210,7 @@ QString Form3::refusalToRegister() {
     }
 }
 
-void Form3::Command1_Click() {
+void Form3::registerShortcut() {
     // Held from the reading to the writing, so that another launcher
     // registering into the same list at the same moment waits its turn.
     FileLock lock;
@@ -237,31 +241,7 @@ void Form3::browseInto(QLineEdit* box, const QString& filter) {
     box->setText(Daiarog::showOpenDialog(platform_, owner, openFileRecord_, Texts::OpenFileTitle));
 }
 
-void Form3::Command2_Click() {
-    browseInto(text2_, ProgramFilter);
-}
-
-void Form3::Command3_Click() {
-    browseInto(text3_, Texts::ListFilter);
-}
-
-void Form3::Command5_Click() {
-    browseInto(text4_, Texts::ListFilter);
-}
-
-void Form3::Command7_Click() {
-    browseInto(text5_, Texts::ListFilter);
-}
-
-void Form3::Command8_Click() {
-    browseInto(text6_, Texts::ListFilter);
-}
-
-void Form3::Command9_Click() {
-    browseInto(text7_, Texts::ListFilter);
-}
-
-void Form3::OK_Click() {
+void Form3::saveAndClose() {
     settings_.startupListPath = singleLine(text3_->text());
     settings_.quickFiles = {singleLine(text4_->text()), singleLine(text5_->text()),
                             singleLine(text6_->text()), singleLine(text7_->text())};
@@ -269,10 +249,6 @@ void Form3::OK_Click() {
     // The launcher refuses the close, goes to the tray and reloads its list;
     // this dialog's own closing then brings it back into view.
     emit launcherCloseRequested();
-    close();
-}
-
-void Form3::Command10_Click() {
     close();
 }
 

@@ -16,25 +16,19 @@ class Form3 : public LauncherDialog {
     // listPath: the launcher's list path when the dialog opens.
     Form3(Platform& platform, const QString& listPath);
 
-    // Opening: list path, centring, settings into the boxes, the list.
-    void Form_Load();
-
-    // Handlers, public so the tests can drive them as the user would.
-    void Command1_Click(); // "登録"
-    void Command2_Click(); // browse into Text2
-    void Command3_Click(); // browse into Text3
-    void Command5_Click(); // browse into Text4
-    void Command7_Click(); // browse into Text5
-    void Command8_Click(); // browse into Text6
-    void Command9_Click(); // browse into Text7
-    void OK_Click();
-    void Command10_Click(); // "Close"
-
     // Puts a shortcut into the registration boxes, as if typed, for the user
     // to register with "登録".
     void fillRegistration(const QString& name, const QString& path);
 
+  private slots:
+    void registerShortcut(); // Command1 "登録"
+    void saveAndClose();     // OK
+                             // Command2, 3, 5, 7, 8, 9 ".": browse into Text2 .. Text7; Command10
+                             // "Close" closes.
+
   private:
+    // Opening: centring, settings into the boxes, the list.
+    void Form_Load();
     void buildRegistrationFrame();
     void buildStartupFrame();
     void buildQuickFileFrame();

@@ -65,14 +65,6 @@ Form1::~Form1() {
     delete form2_;
 }
 
-Form3* Form1::optionsDialog() const {
-    return form3_;
-}
-
-Form2* Form1::deleteDialog() const {
-    return form2_;
-}
-
 void Form1::buildControls() {
     const qreal dpi = logicalDpiX();
     setFixedSize(twipsToPixels(3630, dpi), twipsToPixels(270, dpi));
@@ -103,12 +95,12 @@ void Form1::buildControls() {
 }
 
 void Form1::connectControls() {
-    connect(combo1_, &QComboBox::activated, this, &Form1::Combo1_Click);
+    connect(combo1_, &QComboBox::activated, this, &Form1::pickEntry);
     // Qt takes a typed name that matches an item as chosen when the edit
     // field loses the focus, say on Tab to the run button; only a pick in
     // the list chooses an entry.
     disconnect(combo1_->lineEdit(), &QLineEdit::editingFinished, combo1_, nullptr);
-    connect(command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(command1_, &QPushButton::clicked, this, &Form1::runPicked);
     // Enter in the edit field would pick a typed name; only a pick in the
     // list chooses an entry.
     combo1_->lineEdit()->installEventFilter(this);
@@ -116,18 +108,18 @@ void Form1::connectControls() {
     command1_->installEventFilter(this);
 
     const LauncherMenus& m = menus_;
-    connect(m.newList, &QAction::triggered, this, &Form1::new_Click);
-    connect(m.sk13, &QAction::triggered, this, &Form1::sk13_Click);
-    connect(m.sk7, &QAction::triggered, this, &Form1::sk7_Click);
-    connect(m.sk2, &QAction::triggered, this, &Form1::sk2_Click);
+    connect(m.newList, &QAction::triggered, this, &Form1::startNewList);
+    connect(m.sk13, &QAction::triggered, this, &Form1::openListFile);
+    connect(m.sk7, &QAction::triggered, this, &Form1::showOptions);
+    connect(m.sk2, &QAction::triggered, this, &Form1::showDeleteDialog);
     for (int i = 0; i < 4; ++i) {
-        connect(m.corners[i], &QAction::triggered, this, [this, i] { corner_Click(i + 1); });
-        connect(m.quickFiles[i], &QAction::triggered, this, [this, i] { quickFile_Click(i + 1); });
+        connect(m.corners[i], &QAction::triggered, this, [this, i] { chooseCorner(i + 1); });
+        connect(m.quickFiles[i], &QAction::triggered, this, [this, i] { openQuickFile(i + 1); });
     }
-    connect(m.hyouzi, &QAction::triggered, this, &Form1::hyouzi_Click);
-    connect(m.sk4, &QAction::triggered, this, &Form1::sk4_Click);
-    connect(m.modosu, &QAction::triggered, this, &Form1::Modosu_Click);
-    connect(m.toziru, &QAction::triggered, this, &Form1::Toziru_Click);
+    connect(m.hyouzi, &QAction::triggered, this, &Form1::goToTray);
+    connect(m.sk4, &QAction::triggered, this, &Form1::quit);
+    connect(m.modosu, &QAction::triggered, this, &Form1::restoreFromTray);
+    connect(m.toziru, &QAction::triggered, this, &Form1::quitFromTray);
     platform_.setTrayMenu(m.tasukumenu);
 }
 
@@ -249,27 +241,25 @@ void Form1::tickCorner(int code) {
         menus_.corners[i]->setChecked(i + 1 == code);
 }
 
-void Form1::Combo1_Click(int listIndex) {
+void Form1::pickEntry(int listIndex) {
     pickedPosition_ = listIndex + 1;
     platform_.prepareShellExecute();
 }
 
-void Form1::sk7_Click() {
+void Form1::showOptions() {
     if (!form3_) {
         form3_ = new Form3(platform_, command1Tag_);
         connectDialog(form3_);
-        form3_->Form_Load();
     }
     form3_->show();
     form3_->raise();
     form3_->activateWindow();
 }
 
-void Form1::sk2_Click() {
+void Form1::showDeleteDialog() {
     if (!form2_) {
         form2_ = new Form2(platform_, [this] { return command1Tag_; });
         connectDialog(form2_);
-        form2_->Form_Load();
     }
     form2_->show();
     form2_->raise();
@@ -304,6 +294,6 @@ void Form1::dropEvent(QDropEvent* event) {
         return;
     acceptAsLink(event);
     const ShortcutEntry entry = shortcutForDroppedUrl(urls.constFirst());
-    sk7_Click();
+    showOptions();
     form3_->fillRegistration(entry.name, entry.path);
 }

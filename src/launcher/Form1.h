@@ -20,6 +20,23 @@ class RePlaceOnFrameChange;
 // The launcher: a small topmost window with the shortcut names and a run
 // button, placed in a screen corner. Closing it never ends the program: it
 // hides into the task tray and reloads its list.
+//
+// Its controls and menu items keep their object names; the handlers have
+// names that say what they do:
+//   handler            object      caption               what it does
+//   pickEntry          Combo1      (a display name)      remembers the picked position
+//   runPicked          Command1    実行                  opens the picked entry's target
+//   startNewList       new         新規作成              asks a name, switches to <name>.xxa
+//   openListFile       sk13        開く                  picks a list file and loads it
+//   showOptions        sk7         オプション            opens Form3
+//   showDeleteDialog   sk2         消去                  opens Form2
+//   chooseCorner       sk9..sk12   左上 左下 右上 右下   moves there, ticks it, saves it
+//   openQuickFile      sk15..sk18  (the file's path)     loads quick file 1..4
+//   goToTray           hyouzi      タスクトレイに入れる  hides behind a tray icon
+//   quit               sk4         閉じる                ends the program
+//   restoreFromTray    Modosu      戻す                  shows the window, removes the icon
+//   quitFromTray       Toziru      閉じる                removes the icon, ends the program
+//   trayNotification   (tray icon) 517 / 515             opens tasukumenu / restores
 class Form1 : public QWidget {
     Q_OBJECT
   public:
@@ -28,37 +45,6 @@ class Form1 : public QWidget {
 
     // Start-up: file dialog record, topmost, settings, list, quick files, corner.
     void Form_Load();
-
-    // Handlers, public so the tests can drive them as the user would.
-    void Combo1_Click(int listIndex);
-    void Command1_Click();
-    void new_Click();
-    void sk13_Click();
-    void sk7_Click();
-    void sk2_Click();
-    void corner_Click(int code);
-    void quickFile_Click(int number);
-    void sk4_Click();
-    void hyouzi_Click();
-    void Modosu_Click();
-    void Toziru_Click();
-    // The tray icon's callback: notification code 517 or 515.
-    void trayNotification(qintptr lParam);
-
-    // Command1.Tag: the list path the dialogs open.
-    QString command1Tag() const { return command1Tag_; }
-    QString currentListPath() const { return currentListPath_; }
-    int pickedPosition() const { return pickedPosition_; }
-    const Settings& settings() const { return settings_; }
-    const ShortcutList& shortcutList() const { return list_; }
-    const OPENFILENAME& openFileRecord() const { return openFileRecord_; }
-    const NOTIFYICONDATA& trayRecord() const { return trayRecord_; }
-    const LauncherMenus& menus() const { return menus_; }
-    QComboBox* combo() const { return combo1_; }
-    QPushButton* runButton() const { return command1_; }
-    Form3* optionsDialog() const;
-    Form2* deleteDialog() const;
-    Platform& platform() const { return platform_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -70,7 +56,22 @@ class Form1 : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
 
+  private slots:
+    void pickEntry(int listIndex);
+    void runPicked();
+    void startNewList();
+    void openListFile();
+    void showOptions();
+    void showDeleteDialog();
+    void chooseCorner(int code);
+    void openQuickFile(int number);
+    void goToTray();
+    void quit();
+    void restoreFromTray();
+    void quitFromTray();
+
   private:
+    void trayNotification(qintptr lParam);
     void buildControls();
     void connectControls();
     void loadSettings();
@@ -84,7 +85,6 @@ class Form1 : public QWidget {
     void tickCorner(int code);
     void showPopupMenu(std::optional<QPoint> at = {});
     void showPopupMenuFromKeyboard();
-    void restoreFromTray();
     void connectDialog(LauncherDialog* dialog);
 
     Platform& platform_;

@@ -22,7 +22,7 @@ constexpr int PopupEitherButton = 2;
 constexpr int ShellSuccessAbove = 32;
 } // namespace
 
-void Form1::Command1_Click() {
+void Form1::runPicked() {
     // Only the entry the combo box shows as picked can run (see
     // loadShortcutList: a reload keeps a pick only where it still holds).
     if (pickedPosition_ < 1 || pickedPosition_ > combo1_->count()) {
@@ -40,40 +40,40 @@ void Form1::Command1_Click() {
         platform_.messageBox(Texts::FileMissing, 0, Texts::Title);
 }
 
-void Form1::new_Click() {
+void Form1::startNewList() {
     const QString answer = platform_.inputBox(Texts::AskListName, Texts::Title);
     currentListPath_ = answer + QStringLiteral(".xxa");
     command1Tag_ = currentListPath_;
     loadShortcutList();
 }
 
-void Form1::sk13_Click() {
+void Form1::openListFile() {
     currentListPath_ =
         Daiarog::showOpenDialog(platform_, winId(), openFileRecord_, Texts::OpenFileTitle);
     if (!currentListPath_.isEmpty())
         loadShortcutList();
 }
 
-void Form1::quickFile_Click(int number) {
+void Form1::openQuickFile(int number) {
     currentListPath_ = settings_.quickFiles[number - 1];
     loadShortcutList();
 }
 
-void Form1::corner_Click(int code) {
+void Form1::chooseCorner(int code) {
     moveToCorner(code);
     tickCorner(code);
     setCornerCode(settings_, code);
     saveSettings();
 }
 
-void Form1::sk4_Click() {
+void Form1::quit() {
     // A tray icon left behind would outlive the program.
     if (trayRecord_.cbSize != 0)
         platform_.shellNotifyIcon(NIM_DELETE, trayRecord_);
     platform_.endProgram();
 }
 
-void Form1::hyouzi_Click() {
+void Form1::goToTray() {
     trayRecord_ = NOTIFYICONDATA();
     trayRecord_.cbSize = TrayRecordSize;
     trayRecord_.hIcon = windowIcon();
@@ -100,10 +100,6 @@ void Form1::trayNotification(qintptr lParam) {
         restoreFromTray();
 }
 
-void Form1::Modosu_Click() {
-    restoreFromTray();
-}
-
 void Form1::restoreFromTray() {
     if (isMinimized())
         showNormal();
@@ -112,7 +108,7 @@ void Form1::restoreFromTray() {
     platform_.shellNotifyIcon(NIM_DELETE, trayRecord_);
 }
 
-void Form1::Toziru_Click() {
+void Form1::quitFromTray() {
     platform_.shellNotifyIcon(NIM_DELETE, trayRecord_);
     platform_.endProgram();
 }
@@ -134,7 +130,7 @@ void Form1::closeEvent(QCloseEvent* event) {
     // The launcher never closes: a close request sends it to the tray and
     // reloads the list, which is how the dialogs make it show their edits.
     event->ignore();
-    hyouzi_Click();
+    goToTray();
     loadShortcutList();
 }
 
@@ -151,7 +147,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // In the edit field the key still deletes text. The button has no
         // use for it; swallow it there, or it would reach the window too.
         if (key->key() == Qt::Key_Delete) {
-            hyouzi_Click();
+            goToTray();
             return watched == command1_;
         }
     } else if (event->type() == QEvent::ContextMenu && watched != command1_) {
@@ -171,7 +167,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Delete)
-        hyouzi_Click();
+        goToTray();
     else if (isContextMenuKey(event))
         showPopupMenuFromKeyboard();
     else if (!pressFocusedButton(this, event))

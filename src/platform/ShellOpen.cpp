@@ -57,6 +57,12 @@ bool isElf(const QByteArray& head) {
                            "ELF");
 }
 
+// "scheme:rest" with a scheme of two or more letters, so "C:\\x" is no URL.
+bool looksLikeUrl(const QString& target) {
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(target).hasMatch();
+}
+
 OpenPlan planRegularFile(const QByteArray& path) {
     const QByteArray head = readHead(path);
     const bool executable = ::access(path.constData(), X_OK) == 0;
@@ -204,11 +210,6 @@ int openDesktopEntry(const QByteArray& path, const std::function<void()>& lateFa
 }
 
 } // namespace
-
-bool looksLikeUrl(const QString& target) {
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
-    return scheme.match(target).hasMatch();
-}
 
 OpenPlan planOpen(const QString& target, const QByteArray& undecoded) {
     if (!undecoded.isEmpty()) {

@@ -49,6 +49,3 @@ int shellOpen(const QString& target, const QByteArray& undecoded = {},
 // Loads what opening takes on a thread of its own, so the first launch that
 // follows finds it ready.
 void prepareShellOpen();
-
-// "scheme:rest" with a scheme of two or more letters, so "C:\x" is no URL.
-bool looksLikeUrl(const QString& target);
