@@ -1,0 +1,179 @@
+// The desktop services under the launcher, on a scratch desktop whose
+// mimeapps.list names the test's own handler: the variables Qt alone gets,
+// starting a program on its own, and opening a target as the shell's "open".
+#include "QtEnvironment.h"
+#include "ShellOpen.h"
+#include "SpawnDetached.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using Variables = QMap<QByteArray, QByteArray>; // a null value: not set
+
+namespace {
+
+const QByteArrayList QtVariables{"QT_QPA_PLATFORM", "QT_ENABLE_HIGHDPI_SCALING", "QT_SCALE_FACTOR",
+                                 "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI"};
+
+Variables environment() {
+    Variables variables;
+    for (const QByteArray& name : QtVariables)
+        if (qEnvironmentVariableIsSet(name))
+            variables[name] = qgetenv(name);
+    return variables;
+}
+
+void makeFile(const QByteArray& path, const QByteArray& content = {}, bool executable = false) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, executable ? 0700 : 0600);
+    QVERIFY(::write(fd, content.constData(), content.size()) == content.size() && ::close(fd) == 0);
+}
+
+} // namespace
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir desktop_;
+    QByteArray path(const char* name) const { return QFile::encodeName(desktop_.path()) + name; }
+
+  private slots:
+    // Set before the desktop's library is first used, which reads them once.
+    void initTestCase() {
+        QVERIFY(QDir().mkpath(path("/data/applications")) && QDir().mkpath(path("/config")));
+        // The handler notes its argument, as a real one takes the file to open.
+        const QByteArray note = "printf '%s' \"$1\" > '" + path("/args") + "'\n";
+        makeFile(path("/handler"), "#!/bin/sh\n" + note, true);
+        makeFile(path("/-run 表 --help"), "#!/bin/sh\nset -- \"$0 $#\"\n" + note, true);
+        const QByteArray entry = "[Desktop Entry]\nType=Application\nName=App\nExec=";
+        makeFile(path("/data/applications/f.desktop"), entry + path("/handler") + " %f\n");
+        makeFile(path("/data/applications/u.desktop"), entry + path("/handler") + " %u\n");
+        makeFile(path("/config/mimeapps.list"),
+                 "[Default Applications]\ntext/plain=f.desktop\ninode/directory=f.desktop\n"
+                 "x-scheme-handler/tovlan-test=u.desktop\n");
+        makeFile(path("/app.desktop"), entry + path("/handler") + " started\n");
+        makeFile(path("/link.desktop"), "[Desktop Entry]\nType=Link\nName=L\nURL=tovlan-test:l\n");
+        makeFile(path("/broken.desktop"), entry + "/no/such/program\n");
+        makeFile(path("/\x93\xfa\xff.txt"));
+        // What the undecodable bytes of the missing file decode to, as text.
+        makeFile(QFile::encodeName(desktop_.filePath(QString::fromUtf8("\x93\xfb\xff.txt"))));
+        // Every file on exFAT, NTFS and SMB mounts carries the executable bit.
+        const QByteArray script = "#!/bin/sh\necho ran > ran\n", elf = "\x7f\x45LF";
+        makeFile(path("/memo"), "memo\n", true);
+        makeFile(path("/notes.txt"), script, true);
+        makeFile(path("/tool"), elf, true);
+        makeFile(path("/tool without the bit"), elf);
+        makeFile(path("/run"), script, true);
+        makeFile(path("/run.sh"), script);
+        // It notes its process id, its session's and its descriptors.
+        makeFile(path("/own"),
+                 "#!/bin/sh\n{ echo $$; cut -d' ' -f6 /proc/$$/stat; ls -l /proc/$$/fd; } > "
+                 "\"$0.out\"\n",
+                 true);
+        qputenv("XDG_DATA_HOME", path("/data"));
+        qputenv("XDG_CONFIG_HOME", path("/config"));
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        QVERIFY(QDir::setCurrent(desktop_.path()));
+    }
+
+    void cleanupTestCase() { ::unlink(path("/\x93\xfa\xff.txt").constData()); } // beyond QDir
+
+    void qtGetsX11InWholePixelsChildrenTheUsersValues_data() {
+        QTest::addColumn<Variables>("user");
+        QTest::addColumn<Variables>("forQt");
+        const Variables x11{{"QT_QPA_PLATFORM", "xcb"}, {"QT_ENABLE_HIGHDPI_SCALING", "0"}};
+        Variables doubled = x11, ownDpi = x11;
+        doubled["QT_FONT_DPI"] = "192";
+        ownDpi["QT_FONT_DPI"] = "120";
+        QTest::newRow("Wayland, scale factor 2") << Variables{{"QT_QPA_PLATFORM", "wayland;xcb"},
+                                                              {"QT_SCALE_FACTOR", "2"},
+                                                              {"QT_SCREEN_SCALE_FACTORS", "DP-1=2"}}
+                                                 << doubled;
+        QTest::newRow("font DPI of the user's")
+            << Variables{{"QT_SCALE_FACTOR", "1.5"}, {"QT_FONT_DPI", "120"}} << ownDpi;
+    }
+
+    void qtGetsX11InWholePixelsChildrenTheUsersValues() {
+        QFETCH(Variables, user);
+        QFETCH(Variables, forQt);
+        for (const QByteArray& name : QtVariables)
+            user.contains(name) ? qputenv(name, user[name]) : qunsetenv(name);
+        QtEnvironment qt;
+        qt.prepareForLauncher();
+        QCOMPARE(environment(), forQt);
+        qt.restoreForChildren();
+        QCOMPARE(environment(), user);
+    }
+
+    // It runs in a session of its own with the standard outputs and no pipe
+    // of the launcher's; what cannot run is reported; nothing stays a zombie.
+    void startsProgramsOnTheirOwn() {
+        int ends[2];
+        QCOMPARE(pipe(ends), 0);
+        QVERIFY(spawnDetached({path("/own")}));
+        QTRY_VERIFY(readBytes(desktop_.filePath("own.out")).contains(" 2 -> "));
+        const QByteArray out = readBytes(desktop_.filePath("own.out"));
+        QCOMPARE(out.split('\n').value(1), out.split('\n').value(0));
+        QVERIFY(!out.contains(" " + QByteArray::number(ends[0]) + " -> pipe:"));
+        QVERIFY(!spawnDetached({path("/memo")}) && !spawnDetached({path("/missing")}));
+        siginfo_t child{};
+        QTRY_VERIFY(waitid(P_ALL, 0, &child, WEXITED | WNOHANG | WNOWAIT) == -1 && errno == ECHILD);
+    }
+
+    // By what the target is on disk, not by its name or mode bits alone.
+    void judgesTargetsByContent() {
+        const std::pair<QByteArray, TargetKind> targets[] = {
+            {"data", TargetKind::Folder},
+            {"memo", TargetKind::Document},
+            {"notes.txt", TargetKind::Document},
+            {"tool", TargetKind::Program},
+            {"tool without the bit", TargetKind::Document},
+            {"run", TargetKind::Program},
+            {"run.sh", TargetKind::Document},
+            {"app.desktop", TargetKind::DesktopEntry}};
+        for (const auto& [name, kind] : targets) {
+            const OpenPlan plan = planOpen(QString::fromUtf8(name)); // against the current folder
+            QVERIFY2(plan.kind == kind && plan.target == path("/") + name, name.constData());
+        }
+    }
+
+    void opensThroughTheDesktopsHandlers_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QByteArray>("undecoded");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QByteArray>("handled"); // the handler's argument; null: not run
+        const int ok = ShellResult::Success, missing = ShellResult::FileNotFound;
+        const QByteArray memo = path("/memo"), raw = path("/\x93\xfa\xff.txt"), no;
+        const QByteArray rawMissing = path("/\x93\xfb\xff.txt");
+        QTest::newRow("file url") << "file://" + QString(memo) << no << ok << memo;
+        QTest::newRow("url") << "tovlan-test:q" << no << ok << QByteArray("tovlan-test:q");
+        QTest::newRow("desktop entry") << "app.desktop" << no << ok << QByteArray("started");
+        QTest::newRow("link entry") << "link.desktop" << no << ok << QByteArray("tovlan-test:l");
+        // A leading "-" is no option; spaces do not split off arguments.
+        QTest::newRow("program") << "-run 表 --help" << no << ok << path("/-run 表 --help") + " 0";
+        QTest::newRow("undecodable name") << QString::fromLatin1(raw) << raw << ok << raw;
+        QTest::newRow("undecodable name, missing")
+            << QString::fromUtf8(rawMissing) << rawMissing << missing << no;
+        QTest::newRow("entry of no program")
+            << "broken.desktop" << no << ShellResult::NoAssociation << no;
+        QTest::newRow("empty") << QString() << no << missing << no;
+        QTest::newRow("drive letter") << "C:\\app.exe" << no << missing << no;
+    }
+
+    void opensThroughTheDesktopsHandlers() {
+        QFETCH(QString, target);
+        QFETCH(QByteArray, undecoded);
+        QFETCH(QByteArray, handled);
+        QFile::remove(desktop_.filePath("args"));
+        QTEST(shellOpen(target, undecoded), "result");
+        QTest::qWait(handled.isNull() ? 100 : 0);
+        QTRY_COMPARE_WITH_TIMEOUT(readBytes(desktop_.filePath("args")), handled, 5000);
+    }
+};
+
+QTEST_GUILESS_MAIN(PlatformTest)
+#include "tst_platform.moc"
