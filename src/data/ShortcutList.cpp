@@ -18,7 +18,7 @@ ErrorNumber readValue(LineReader& reader, TextEncoding encoding, QByteArray& raw
 
 } // namespace
 
-ErrorNumber readShortcutList(const QString& path, ShortcutList& list) {
+ErrorNumber ReadShortcutList(const QString& path, ShortcutList& list) {
     list.count = 0;
     list.path = path;
     // A list that cannot be read is written anew, and new files are code page 932.
@@ -49,7 +49,7 @@ bool isDamagedList(ErrorNumber failure) {
            failure == ErrorNumber::BadFileFormat;
 }
 
-ErrorNumber writeShortcutList(const QString& path, const ShortcutList& list, int count) {
+ErrorNumber WriteShortcutList(const QString& path, const ShortcutList& list, int count) {
     if (count < 0 || count > MaxShortcutEntries)
         return ErrorNumber::InvalidCall;
     LineWriter writer(list.encoding);
@@ -63,20 +63,20 @@ ErrorNumber writeShortcutList(const QString& path, const ShortcutList& list, int
 
 // Both edits work on a copy and take it over only once the file holds it, so
 // after a failed write the table still matches the file.
-ErrorNumber appendShortcutEntry(const QString& path, ShortcutList& list,
+ErrorNumber AppendShortcutEntry(const QString& path, ShortcutList& list,
                                 const ShortcutEntry& entry) {
     if (list.count >= MaxShortcutEntries)
         return ErrorNumber::NoSlot;
     ShortcutList edited = list;
     edited.entries[++edited.count] = entry;
-    if (const ErrorNumber failure = writeShortcutList(path, edited, edited.count);
+    if (const ErrorNumber failure = WriteShortcutList(path, edited, edited.count);
         failure != ErrorNumber::None)
         return failure;
     list = std::move(edited);
     return ErrorNumber::None;
 }
 
-ErrorNumber removeShortcutEntry(const QString& path, ShortcutList& list, int position) {
+ErrorNumber RemoveShortcutEntry(const QString& path, ShortcutList& list, int position) {
     if (position < 1 || position > list.count)
         return ErrorNumber::InvalidCall;
     ShortcutList edited = list;
@@ -85,7 +85,7 @@ ErrorNumber removeShortcutEntry(const QString& path, ShortcutList& list, int pos
     auto first = edited.entries.begin();
     std::copy(first + position + 1, first + edited.count + 1, first + position);
     --edited.count;
-    if (const ErrorNumber failure = writeShortcutList(path, edited, edited.count);
+    if (const ErrorNumber failure = WriteShortcutList(path, edited, edited.count);
         failure != ErrorNumber::None)
         return failure;
     list = std::move(edited);

@@ -10,7 +10,7 @@ const QChar Nul(0);
 constexpr quint32 LegacyRecordSize = 76;
 } // namespace
 
-void initFileDialog(OPENFILENAME& record, const QString& filter, const QString& initialDir) {
+void InitFileDialog(OPENFILENAME& record, const QString& filter, const QString& initialDir) {
     record.lStructSize = LegacyRecordSize;
     record.hInstance = 0;
     record.lpstrCustomFilter.clear();
@@ -38,19 +38,19 @@ void initFileDialog(OPENFILENAME& record, const QString& filter, const QString& 
     record.nMaxFileTitle = OpenFileBufferSize;
 }
 
-QString showOpenDialog(Platform& platform, HWND owner, OPENFILENAME& record, const QString& title) {
+QString ShowOpenDialog(Platform& platform, HWND owner, OPENFILENAME& record, const QString& title) {
     record.hwndOwner = owner;
     record.lpstrTitle = title;
     record.Flags = OFN_FILEMUSTEXIST;
     if (!platform.getOpenFileName(record))
         return {};
-    const QString chosen = trimAtNull(record.lpstrFile);
+    const QString chosen = TrimAtNull(record.lpstrFile);
     record.lpstrInitialDir = record.lpstrFile;
     record.lpstrFile = record.lpstrFileTitle;
     return chosen;
 }
 
-QString trimAtNull(const QString& text) {
+QString TrimAtNull(const QString& text) {
     return bufferText(text);
 }
 

@@ -12,15 +12,15 @@ class Platform;
 namespace Daiarog {
 
 // Prepares the record; filter is "description|pattern[|description|pattern]".
-void initFileDialog(OPENFILENAME& record, const QString& filter, const QString& initialDir);
+void InitFileDialog(OPENFILENAME& record, const QString& filter, const QString& initialDir);
 
 // Runs the dialog and answers the chosen full path, or the empty text on a
 // cancel or failure. After a success the record's initial folder holds the
 // chosen path and its file buffer the chosen file title, so the next dialog
 // on the same record opens there.
-QString showOpenDialog(Platform& platform, HWND owner, OPENFILENAME& record, const QString& title);
+QString ShowOpenDialog(Platform& platform, HWND owner, OPENFILENAME& record, const QString& title);
 
 // The text up to its first NUL.
-QString trimAtNull(const QString& text);
+QString TrimAtNull(const QString& text);
 
 } // namespace Daiarog

@@ -9,46 +9,46 @@ Form2::Form2(Platform& platform, std::function<QString()> publishedListPath)
       publishedListPath_(std::move(publishedListPath)) {
     setObjectName(QStringLiteral("Form2"));
     buildControls();
-    connect(combo1_, &QComboBox::activated, this, &Form2::pickEntry);
-    connect(command1_, &QPushButton::clicked, this, &Form2::deleteEntry);
-    connect(command2_, &QPushButton::clicked, this, &Form2::closeAndRefreshLauncher);
+    connect(Combo1, &QComboBox::activated, this, &Form2::pickEntry);
+    connect(Command1, &QPushButton::clicked, this, &Form2::deleteEntry);
+    connect(Command2, &QPushButton::clicked, this, &Form2::closeAndRefreshLauncher);
     Form_Load();
 }
 
 void Form2::buildControls() {
     // Not editable: only a name picked from the list names an entry.
-    combo1_ = new QComboBox(this);
-    combo1_->setObjectName(QStringLiteral("Combo1"));
-    combo1_->setAccessibleName(QStringLiteral("消去するショートカット"));
-    placeTwips(combo1_, {0, 120, 2175, 300});
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setAccessibleName(QStringLiteral("消去するショートカット"));
+    placeTwips(Combo1, {0, 120, 2175, 300});
 
-    command1_ = addButton(this, "Command1", Texts::Delete, {720, 480, 735, 255});
-    command2_ = addButton(this, "Command2", Texts::Close, {1440, 480, 735, 255});
+    Command1 = addButton(this, "Command1", Texts::Delete, {720, 480, 735, 255});
+    Command2 = addButton(this, "Command2", Texts::Close, {1440, 480, 735, 255});
 
-    setTabOrder(combo1_, command1_);
-    setTabOrder(command1_, command2_);
-    combo1_->setFocus();
+    setTabOrder(Combo1, Command1);
+    setTabOrder(Command1, Command2);
+    Combo1->setFocus();
 }
 
 void Form2::Form_Load() {
     centreOnScreen();
     listPath_ = publishedListPath_();
-    combo1_->clear();
+    Combo1->clear();
     pickedSlot_ = 0;
     list_ = ShortcutList();
-    const ErrorNumber error = readShortcutList(listPath_, list_);
+    const ErrorNumber error = ReadShortcutList(listPath_, list_);
     if (error == ErrorNumber::None) {
         for (int slot = 1; slot <= list_.count; ++slot)
-            combo1_->addItem(list_.entries[slot].name);
+            Combo1->addItem(list_.entries[slot].name);
         // Adding items selects the first; nothing is picked until the user picks.
-        combo1_->setCurrentIndex(-1);
+        Combo1->setCurrentIndex(-1);
     } else if (error == ErrorNumber::PathFileAccess) {
         showMessage(Texts::ReadError);
     }
 }
 
 void Form2::pickEntry(int listIndex) {
-    pickedSlot_ = listIndex >= 0 && listIndex < combo1_->count() ? listIndex + 1 : 0;
+    pickedSlot_ = listIndex >= 0 && listIndex < Combo1->count() ? listIndex + 1 : 0;
 }
 
 void Form2::deleteEntry() {
@@ -72,7 +72,7 @@ QString Form2::deletePicked() {
     if (lock.lock(listPath_) != ErrorNumber::None)
         return Texts::WriteError;
     ShortcutList onDisk;
-    const ErrorNumber readFailure = readShortcutList(listPath_, onDisk);
+    const ErrorNumber readFailure = ReadShortcutList(listPath_, onDisk);
     // A file that cannot be read at all: the reload that follows says so.
     if (readFailure == ErrorNumber::PathFileAccess)
         return QString();
@@ -82,7 +82,7 @@ QString Form2::deletePicked() {
     const ShortcutEntry& shown = list_.entries[pickedSlot_];
     if (now.name != shown.name || now.path != shown.path)
         return Texts::NotThere;
-    if (removeShortcutEntry(listPath_, onDisk, pickedSlot_) != ErrorNumber::None)
+    if (RemoveShortcutEntry(listPath_, onDisk, pickedSlot_) != ErrorNumber::None)
         return Texts::WriteError;
     return QString();
 }

@@ -28,9 +28,9 @@ class Form2 : public LauncherDialog {
     void buildControls();
     QString deletePicked();
 
-    QComboBox* combo1_ = nullptr;
-    QPushButton* command1_ = nullptr;
-    QPushButton* command2_ = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
 
     std::function<QString()> publishedListPath_;
     QString listPath_;

@@ -76,18 +76,18 @@ Form3::Form3(Platform& platform, const QString& listPath)
     buildButtons();
     setTabOrderByIndex();
     connectControls();
-    text1_->setFocus();
+    Text1->setFocus();
     Form_Load();
 }
 
 void Form3::buildRegistrationFrame() {
     QGroupBox* frame =
         addFrame(this, "Frame1", QStringLiteral("ショートカット登録"), {120, 120, 4815, 975});
-    text1_ = addTextBox(frame, "Text1", Texts::DisplayName, {240, 240, 1455, 270});
-    text2_ = addTextBox(frame, "Text2", Texts::TargetPath, {1800, 240, 1575, 270});
-    text2_->setText(InitialTargetPath);
-    command2_ = addBrowseButton(frame, "Command2", text2_, {3480, 360, 255, 180});
-    command1_ = addButton(frame, "Command1", QStringLiteral("登録"), {3960, 290, 615, 255});
+    Text1 = addTextBox(frame, "Text1", Texts::DisplayName, {240, 240, 1455, 270});
+    Text2 = addTextBox(frame, "Text2", Texts::TargetPath, {1800, 240, 1575, 270});
+    Text2->setText(InitialTargetPath);
+    Command2 = addBrowseButton(frame, "Command2", Text2, {3480, 360, 255, 180});
+    Command1 = addButton(frame, "Command1", QStringLiteral("登録"), {3960, 290, 615, 255});
 
     // The ideographic space puts the second half of the hint under Text2.
     const QString hint = Texts::DisplayName + QChar(0x3000) + Texts::TargetPath;
@@ -99,8 +99,8 @@ void Form3::buildRegistrationFrame() {
 
 void Form3::buildStartupFrame() {
     QGroupBox* frame = addFrame(this, "Frame2", Texts::StartupList, {120, 1320, 4815, 735});
-    text3_ = addTextBox(frame, "Text3", Texts::StartupList, {240, 360, 1455, 270});
-    command3_ = addBrowseButton(frame, "Command3", text3_, {1800, 480, 255, 180});
+    Text3 = addTextBox(frame, "Text3", Texts::StartupList, {240, 360, 1455, 270});
+    Command3 = addBrowseButton(frame, "Command3", Text3, {1800, 480, 255, 180});
 }
 
 void Form3::buildQuickFileFrame() {
@@ -108,47 +108,47 @@ void Form3::buildQuickFileFrame() {
         addFrame(this, "Frame3", QStringLiteral("メニューにショートカットファイルを置く"),
                  {120, 2280, 4815, 1095});
     const QString name = QStringLiteral("ショートカットファイル%1");
-    text4_ = addTextBox(frame, "Text4", name.arg(1), {240, 360, 1455, 270});
-    command5_ = addBrowseButton(frame, "Command5", text4_, {1800, 480, 255, 180});
-    text5_ = addTextBox(frame, "Text5", name.arg(2), {2160, 360, 1455, 270});
-    command7_ = addBrowseButton(frame, "Command7", text5_, {3720, 480, 255, 180});
-    text6_ = addTextBox(frame, "Text6", name.arg(3), {240, 720, 1455, 270});
-    command8_ = addBrowseButton(frame, "Command8", text6_, {1800, 840, 255, 180});
-    text7_ = addTextBox(frame, "Text7", name.arg(4), {2160, 720, 1455, 270});
-    command9_ = addBrowseButton(frame, "Command9", text7_, {3720, 840, 255, 180});
+    Text4 = addTextBox(frame, "Text4", name.arg(1), {240, 360, 1455, 270});
+    Command5 = addBrowseButton(frame, "Command5", Text4, {1800, 480, 255, 180});
+    Text5 = addTextBox(frame, "Text5", name.arg(2), {2160, 360, 1455, 270});
+    Command7 = addBrowseButton(frame, "Command7", Text5, {3720, 480, 255, 180});
+    Text6 = addTextBox(frame, "Text6", name.arg(3), {240, 720, 1455, 270});
+    Command8 = addBrowseButton(frame, "Command8", Text6, {1800, 840, 255, 180});
+    Text7 = addTextBox(frame, "Text7", name.arg(4), {2160, 720, 1455, 270});
+    Command9 = addBrowseButton(frame, "Command9", Text7, {3720, 840, 255, 180});
 }
 
 void Form3::buildButtons() {
-    ok_ = addButton(this, "OK", QStringLiteral("OK"), {3480, 3600, 615, 255});
-    command10_ = addButton(this, "Command10", QStringLiteral("Close"), {4200, 3600, 735, 255});
+    OK = addButton(this, "OK", QStringLiteral("OK"), {3480, 3600, 615, 255});
+    Command10 = addButton(this, "Command10", QStringLiteral("Close"), {4200, 3600, 735, 255});
 }
 
 void Form3::setTabOrderByIndex() {
-    const QList<QWidget*> order = {text1_, text2_,    command2_, command1_, text3_, command3_,
-                                   text4_, command5_, text5_,    command7_, text6_, command8_,
-                                   text7_, command9_, ok_,       command10_};
+    const QList<QWidget*> order = {Text1, Text2,    Command2, Command1, Text3, Command3,
+                                   Text4, Command5, Text5,    Command7, Text6, Command8,
+                                   Text7, Command9, OK,       Command10};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
 }
 
 void Form3::connectControls() {
-    connect(command1_, &QPushButton::clicked, this, &Form3::registerShortcut);
+    connect(Command1, &QPushButton::clicked, this, &Form3::registerShortcut);
     const std::pair<QPushButton*, QLineEdit*> browsers[] = {
-        {command2_, text2_}, {command3_, text3_}, {command5_, text4_},
-        {command7_, text5_}, {command8_, text6_}, {command9_, text7_}};
+        {Command2, Text2}, {Command3, Text3}, {Command5, Text4},
+        {Command7, Text5}, {Command8, Text6}, {Command9, Text7}};
     for (const auto& [button, box] : browsers) {
         // Only the target box takes programs; the others take list files.
-        const QString filter = box == text2_ ? ProgramFilter : Texts::ListFilter;
+        const QString filter = box == Text2 ? ProgramFilter : Texts::ListFilter;
         connect(button, &QPushButton::clicked, this,
                 [this, box, filter] { browseInto(box, filter); });
     }
-    connect(ok_, &QPushButton::clicked, this, &Form3::saveAndClose);
-    connect(command10_, &QPushButton::clicked, this, &QWidget::close);
+    connect(OK, &QPushButton::clicked, this, &Form3::saveAndClose);
+    connect(Command10, &QPushButton::clicked, this, &QWidget::close);
 }
 
 void Form3::Form_Load() {
     centreOnScreen();
-    loadSettingsToDialog();
+    LoadSettingsToDialog();
     // Nothing is written here, whatever the read meets: each registration
     // reads the file again and decides then.
     static_cast<void>(readList());
@@ -158,25 +158,25 @@ SettingsLocation Form3::settingsFiles() {
     return settingsLocation(platform_.appPath(), platform_.userSettingsFolder());
 }
 
-void Form3::loadSettingsToDialog() {
+void Form3::LoadSettingsToDialog() {
     // A settings file that cannot be read is left as it is; the boxes stay
     // empty and the corner unknown, as the launcher itself reads such a file.
     if (readSettingsFile(settingsFiles().readFrom, settings_) != ErrorNumber::None) {
         settings_ = Settings();
         return;
     }
-    text3_->setText(settings_.startupListPath);
-    text4_->setText(settings_.quickFiles[0]);
-    text5_->setText(settings_.quickFiles[1]);
-    text6_->setText(settings_.quickFiles[2]);
-    text7_->setText(settings_.quickFiles[3]);
+    Text3->setText(settings_.startupListPath);
+    Text4->setText(settings_.quickFiles[0]);
+    Text5->setText(settings_.quickFiles[1]);
+    Text6->setText(settings_.quickFiles[2]);
+    Text7->setText(settings_.quickFiles[3]);
 }
 
 // The dialog has no box for the corner; the launcher, or another launcher,
 // may have moved to another corner while the dialog was open, and writing
 // back the corner read at the opening would undo that. So the file is read
 // again, under the lock, and only the values of the boxes change in it.
-void Form3::saveSettingsFromDialog() {
+void Form3::SaveSettingsFromDialog() {
     const ErrorNumber failure =
         updateSettingsAt(settingsFiles(), settings_, [this](Settings& current) {
             current.startupListPath = settings_.startupListPath;
@@ -188,7 +188,7 @@ void Form3::saveSettingsFromDialog() {
 
 ErrorNumber Form3::readList() {
     list_ = ShortcutList();
-    return readShortcutList(listPath_, list_);
+    return ReadShortcutList(listPath_, list_);
 }
 
 // Reads the list file as it is now, so that a registration never writes back
@@ -223,29 +223,29 @@ void Form3::registerShortcut() {
         return;
     }
     ShortcutEntry entry;
-    entry.name = singleLine(text1_->text());
-    entry.path = singleLine(text2_->text());
+    entry.name = singleLine(Text1->text());
+    entry.path = singleLine(Text2->text());
     // On failure the boxes keep what the user typed, for another try.
-    if (appendShortcutEntry(listPath_, list_, entry) != ErrorNumber::None) {
+    if (AppendShortcutEntry(listPath_, list_, entry) != ErrorNumber::None) {
         showMessage(Texts::WriteError);
         return;
     }
-    text1_->clear();
-    text2_->setText(InitialTargetPath);
-    text1_->setFocus();
+    Text1->clear();
+    Text2->setText(InitialTargetPath);
+    Text1->setFocus();
 }
 
 void Form3::browseInto(QLineEdit* box, const QString& filter) {
-    Daiarog::initFileDialog(openFileRecord_, filter, QString());
+    Daiarog::InitFileDialog(openFileRecord_, filter, QString());
     const auto owner = static_cast<HWND>(winId());
-    box->setText(Daiarog::showOpenDialog(platform_, owner, openFileRecord_, Texts::OpenFileTitle));
+    box->setText(Daiarog::ShowOpenDialog(platform_, owner, openFileRecord_, Texts::OpenFileTitle));
 }
 
 void Form3::saveAndClose() {
-    settings_.startupListPath = singleLine(text3_->text());
-    settings_.quickFiles = {singleLine(text4_->text()), singleLine(text5_->text()),
-                            singleLine(text6_->text()), singleLine(text7_->text())};
-    saveSettingsFromDialog();
+    settings_.startupListPath = singleLine(Text3->text());
+    settings_.quickFiles = {singleLine(Text4->text()), singleLine(Text5->text()),
+                            singleLine(Text6->text()), singleLine(Text7->text())};
+    SaveSettingsFromDialog();
     // The launcher refuses the close, goes to the tray and reloads its list;
     // this dialog's own closing then brings it back into view.
     emit launcherCloseRequested();
@@ -253,7 +253,7 @@ void Form3::saveAndClose() {
 }
 
 void Form3::fillRegistration(const QString& name, const QString& path) {
-    text1_->setText(name);
-    text2_->setText(path);
-    text1_->setFocus();
+    Text1->setText(name);
+    Text2->setText(path);
+    Text1->setFocus();
 }

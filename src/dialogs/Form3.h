@@ -36,29 +36,29 @@ class Form3 : public LauncherDialog {
     void setTabOrderByIndex();
     void connectControls();
 
-    void loadSettingsToDialog();
-    void saveSettingsFromDialog();
+    void LoadSettingsToDialog();
+    void SaveSettingsFromDialog();
     SettingsLocation settingsFiles();
     [[nodiscard]] ErrorNumber readList();
     QString refusalToRegister();
     void browseInto(QLineEdit* box, const QString& filter);
 
-    QLineEdit* text1_ = nullptr;
-    QLineEdit* text2_ = nullptr;
-    QLineEdit* text3_ = nullptr;
-    QLineEdit* text4_ = nullptr;
-    QLineEdit* text5_ = nullptr;
-    QLineEdit* text6_ = nullptr;
-    QLineEdit* text7_ = nullptr;
-    QPushButton* command1_ = nullptr;
-    QPushButton* command2_ = nullptr;
-    QPushButton* command3_ = nullptr;
-    QPushButton* command5_ = nullptr;
-    QPushButton* command7_ = nullptr;
-    QPushButton* command8_ = nullptr;
-    QPushButton* command9_ = nullptr;
-    QPushButton* ok_ = nullptr;
-    QPushButton* command10_ = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QLineEdit* Text5 = nullptr;
+    QLineEdit* Text6 = nullptr;
+    QLineEdit* Text7 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QPushButton* Command7 = nullptr;
+    QPushButton* Command8 = nullptr;
+    QPushButton* Command9 = nullptr;
+    QPushButton* OK = nullptr;
+    QPushButton* Command10 = nullptr;
 
     // The list file registrations go to: the launcher's published list path
     // when the dialog opened.

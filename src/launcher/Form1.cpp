@@ -71,41 +71,41 @@ void Form1::buildControls() {
     // Where the window stands until start-up moves it into its corner.
     move(twipsToPixels(4305, dpi), twipsToPixels(2985, dpi));
 
-    combo1_ = new QComboBox(this);
-    combo1_->setObjectName(QStringLiteral("Combo1"));
-    combo1_->setEditable(true);
-    combo1_->setInsertPolicy(QComboBox::NoInsert);
-    combo1_->setEditText(Texts::ApplicationName);
-    combo1_->setAccessibleName(Texts::ApplicationName);
+    Combo1 = new QComboBox(this);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    Combo1->setEditText(Texts::ApplicationName);
+    Combo1->setAccessibleName(Texts::ApplicationName);
     // A drop on the edit field would type the dropped path into it; dropped
     // on the launcher anywhere, it becomes a shortcut instead.
-    combo1_->lineEdit()->setAcceptDrops(false);
-    setGeometryTwips(combo1_, 0, 0, 3015, 300);
+    Combo1->lineEdit()->setAcceptDrops(false);
+    setGeometryTwips(Combo1, 0, 0, 3015, 300);
 
-    command1_ = new PictureButton(this);
-    command1_->setObjectName(QStringLiteral("Command1"));
+    Command1 = new PictureButton(this);
+    Command1->setObjectName(QStringLiteral("Command1"));
     const QPixmap picture = runButtonPicture();
-    command1_->setIcon(QIcon(picture));
-    command1_->setIconSize(picture.size());
-    command1_->setAccessibleName(Texts::Run);
-    command1_->setToolTip(Texts::Run);
-    setGeometryTwips(command1_, 3045, 0, 600, 285);
+    Command1->setIcon(QIcon(picture));
+    Command1->setIconSize(picture.size());
+    Command1->setAccessibleName(Texts::Run);
+    Command1->setToolTip(Texts::Run);
+    setGeometryTwips(Command1, 3045, 0, 600, 285);
 
-    setTabOrder(combo1_, command1_);
+    setTabOrder(Combo1, Command1);
 }
 
 void Form1::connectControls() {
-    connect(combo1_, &QComboBox::activated, this, &Form1::pickEntry);
+    connect(Combo1, &QComboBox::activated, this, &Form1::pickEntry);
     // Qt takes a typed name that matches an item as chosen when the edit
     // field loses the focus, say on Tab to the run button; only a pick in
     // the list chooses an entry.
-    disconnect(combo1_->lineEdit(), &QLineEdit::editingFinished, combo1_, nullptr);
-    connect(command1_, &QPushButton::clicked, this, &Form1::runPicked);
+    disconnect(Combo1->lineEdit(), &QLineEdit::editingFinished, Combo1, nullptr);
+    connect(Command1, &QPushButton::clicked, this, &Form1::runPicked);
     // Enter in the edit field would pick a typed name; only a pick in the
     // list chooses an entry.
-    combo1_->lineEdit()->installEventFilter(this);
-    combo1_->installEventFilter(this);
-    command1_->installEventFilter(this);
+    Combo1->lineEdit()->installEventFilter(this);
+    Combo1->installEventFilter(this);
+    Command1->installEventFilter(this);
 
     const LauncherMenus& m = menus_;
     connect(m.newList, &QAction::triggered, this, &Form1::startNewList);
@@ -124,11 +124,11 @@ void Form1::connectControls() {
 }
 
 void Form1::Form_Load() {
-    Daiarog::initFileDialog(openFileRecord_, Texts::ListFilter, QString());
+    Daiarog::InitFileDialog(openFileRecord_, Texts::ListFilter, QString());
     platform_.setTopmost(this);
-    loadSettings();
+    LoadSettings();
     currentListPath_ = settings_.startupListPath;
-    loadShortcutList();
+    LoadShortcutList();
     showQuickFileItems();
     const int code = cornerCode(settings_);
     if (code >= 1 && code <= 4) {
@@ -137,7 +137,7 @@ void Form1::Form_Load() {
     }
 }
 
-void Form1::loadSettings() {
+void Form1::LoadSettings() {
     // A missing or unreadable settings file leaves every value empty: the
     // list falls back to "Cat.xxa" and the window stays where it is.
     settings_ = Settings();
@@ -145,7 +145,7 @@ void Form1::loadSettings() {
         settings_ = Settings();
 }
 
-bool Form1::saveSettings() {
+bool Form1::SaveSettings() {
     // Take in what the options dialog or another launcher saved since
     // start-up, so a corner change does not undo it; the launcher's own
     // record keeps the values its menu was built from.
@@ -162,19 +162,19 @@ SettingsLocation Form1::settingsFiles() {
     return settingsLocation(platform_.appPath(), platform_.userSettingsFolder());
 }
 
-void Form1::loadShortcutList() {
+void Form1::LoadShortcutList() {
     const std::optional<ShortcutEntry> picked = pickedEntry();
-    combo1_->clear();
-    combo1_->clearEditText();
-    const ErrorNumber error = readShortcutList(currentListPath_, list_);
+    Combo1->clear();
+    Combo1->clearEditText();
+    const ErrorNumber error = ReadShortcutList(currentListPath_, list_);
     if (error == ErrorNumber::None) {
         command1Tag_ = currentListPath_;
         for (int slot = 1; slot <= list_.count; ++slot)
-            combo1_->addItem(list_.entries[slot].name);
+            Combo1->addItem(list_.entries[slot].name);
         // Adding items selects the first one; the edit field stays empty
         // until the user picks a name.
-        combo1_->setCurrentIndex(-1);
-        combo1_->clearEditText();
+        Combo1->setCurrentIndex(-1);
+        Combo1->clearEditText();
         keepPickIfStillThere(picked);
         return;
     }
@@ -191,7 +191,7 @@ void Form1::loadShortcutList() {
 }
 
 std::optional<ShortcutEntry> Form1::pickedEntry() const {
-    if (pickedPosition_ < 1 || pickedPosition_ > combo1_->count())
+    if (pickedPosition_ < 1 || pickedPosition_ > Combo1->count())
         return std::nullopt;
     return list_.entries[pickedPosition_];
 }
@@ -205,7 +205,7 @@ void Form1::keepPickIfStillThere(const std::optional<ShortcutEntry>& picked) {
                                    : nullptr;
     if (picked && now && now->name == picked->name && now->path == picked->path &&
         now->rawPath == picked->rawPath) {
-        combo1_->setCurrentIndex(pickedPosition_ - 1);
+        Combo1->setCurrentIndex(pickedPosition_ - 1);
         return;
     }
     pickedPosition_ = 0;

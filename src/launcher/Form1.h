@@ -74,10 +74,10 @@ class Form1 : public QWidget {
     void trayNotification(qintptr lParam);
     void buildControls();
     void connectControls();
-    void loadSettings();
-    bool saveSettings();
+    void LoadSettings();
+    bool SaveSettings();
     SettingsLocation settingsFiles();
-    void loadShortcutList();
+    void LoadShortcutList();
     std::optional<ShortcutEntry> pickedEntry() const;
     void keepPickIfStillThere(const std::optional<ShortcutEntry>& picked);
     void showQuickFileItems();
@@ -88,8 +88,8 @@ class Form1 : public QWidget {
     void connectDialog(LauncherDialog* dialog);
 
     Platform& platform_;
-    QComboBox* combo1_ = nullptr;
-    QPushButton* command1_ = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QPushButton* Command1 = nullptr;
     LauncherMenus menus_;
     RePlaceOnFrameChange* placement_ = nullptr;
 

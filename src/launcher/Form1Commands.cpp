@@ -24,8 +24,8 @@ constexpr int ShellSuccessAbove = 32;
 
 void Form1::runPicked() {
     // Only the entry the combo box shows as picked can run (see
-    // loadShortcutList: a reload keeps a pick only where it still holds).
-    if (pickedPosition_ < 1 || pickedPosition_ > combo1_->count()) {
+    // LoadShortcutList: a reload keeps a pick only where it still holds).
+    if (pickedPosition_ < 1 || pickedPosition_ > Combo1->count()) {
         platform_.messageBox(Texts::NotThere, 0, Texts::Title);
         return;
     }
@@ -44,26 +44,26 @@ void Form1::startNewList() {
     const QString answer = platform_.inputBox(Texts::AskListName, Texts::Title);
     currentListPath_ = answer + QStringLiteral(".xxa");
     command1Tag_ = currentListPath_;
-    loadShortcutList();
+    LoadShortcutList();
 }
 
 void Form1::openListFile() {
     currentListPath_ =
-        Daiarog::showOpenDialog(platform_, winId(), openFileRecord_, Texts::OpenFileTitle);
+        Daiarog::ShowOpenDialog(platform_, winId(), openFileRecord_, Texts::OpenFileTitle);
     if (!currentListPath_.isEmpty())
-        loadShortcutList();
+        LoadShortcutList();
 }
 
 void Form1::openQuickFile(int number) {
     currentListPath_ = settings_.quickFiles[number - 1];
-    loadShortcutList();
+    LoadShortcutList();
 }
 
 void Form1::chooseCorner(int code) {
     moveToCorner(code);
     tickCorner(code);
     setCornerCode(settings_, code);
-    saveSettings();
+    SaveSettings();
 }
 
 void Form1::quit() {
@@ -121,8 +121,8 @@ void Form1::showPopupMenu(std::optional<QPoint> at) {
 // right click opens it at the pointer.
 void Form1::showPopupMenuFromKeyboard() {
     QWidget* anchor = focusWidget();
-    if (anchor == combo1_->lineEdit())
-        anchor = combo1_;
+    if (anchor == Combo1->lineEdit())
+        anchor = Combo1;
     showPopupMenu(keyboardMenuPoint(anchor ? anchor : this));
 }
 
@@ -131,14 +131,14 @@ void Form1::closeEvent(QCloseEvent* event) {
     // reloads the list, which is how the dialogs make it show their edits.
     event->ignore();
     goToTray();
-    loadShortcutList();
+    LoadShortcutList();
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         // The keys reach the combo box, which passes them to its edit field.
-        if (watched != command1_ && isEnterKey(key))
+        if (watched != Command1 && isEnterKey(key))
             return true;
         if (isContextMenuKey(key)) {
             showPopupMenuFromKeyboard();
@@ -148,14 +148,14 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         // use for it; swallow it there, or it would reach the window too.
         if (key->key() == Qt::Key_Delete) {
             goToTray();
-            return watched == command1_;
+            return watched == Command1;
         }
-    } else if (event->type() == QEvent::ContextMenu && watched != command1_) {
+    } else if (event->type() == QEvent::ContextMenu && watched != Command1) {
         // The Menu key comes with a context menu request, which the combo box
         // passes to its edit field. The key itself opens op1 (above); the
         // field's own edit menu stays for the right mouse button.
         return static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
-    } else if (event->type() == QEvent::MouseButtonRelease && watched == command1_) {
+    } else if (event->type() == QEvent::MouseButtonRelease && watched == Command1) {
         // Handled here, so the release does not reach the window as well.
         if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
             showPopupMenu();

@@ -48,7 +48,7 @@ QStringList comboItems(const QComboBox* combo) {
 }
 
 QStringList LauncherFixture::comboItems() const {
-    return ::comboItems(launcher->combo());
+    return ::comboItems(launcher->findChild<QComboBox*>(QStringLiteral("Combo1")));
 }
 
 QByteArray LauncherFixture::settingsBytes() const {
