@@ -8,6 +8,7 @@ into a scratch folder (the ctest "screenshots", which keeps this script working)
     TOVLAN_PROGRAM=build/tovlan tests/e2e/desktop.sh -- python3 scripts/screenshots.py [folder]
 """
 
+import ctypes
 import os
 import shutil
 import struct
@@ -17,12 +18,30 @@ import tempfile
 import time
 import zlib
 
-from desktop import (SCRATCH, Geometry, Program, accessible, click, controls, corner_gaps, frame,
-                     geometry, grab_rgb, keys, popups, screen, wait, windows_of, write_lines)
+from desktop import (DISPLAY, ROOT, SCRATCH, Geometry, Program, corner_gaps, frame_window,
+                     c_struct, geometry, keys, library, popups, press, wait, windows_of, write_lines)
 
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
 MARGIN = 10
 DESKTOP_COLOUR = "#dfe4ec"
+# The start of Xlib's XImage, up to what is read here.
+Image = c_struct("width height xoffset format data order unit bit_order pad depth bytes_per_line",
+                 "iiiipiiiiii")
+X11 = library("libX11.so.6", {"XGetImage": "ppLiiuuLi", "XDestroyImage": "ip"})
+X11.XGetImage.restype = ctypes.POINTER(Image)
+
+
+def grab_rgb(area):
+    """The screen's pixels in the area as rows of RGB bytes (Xvfb's 32-bit BGRX)."""
+    image = X11.XGetImage(DISPLAY, ROOT, *area, 2**64 - 1, 2)  # all planes, ZPixmap
+    line, (width, height) = image.contents.bytes_per_line, area[2:]
+    data = ctypes.string_at(image.contents.data, line * height)
+    X11.XDestroyImage(image)
+    rows = [bytearray(width * 3) for _ in range(height)]
+    for y, row in enumerate(rows):
+        start, end = y * line, y * line + width * 4
+        row[0::3], row[1::3], row[2::3] = data[start + 2:end:4], data[start + 1:end:4], data[start:end:4]
+    return [bytes(row) for row in rows]
 
 
 def write_png(path, rows):
@@ -39,7 +58,7 @@ def write_png(path, rows):
 
 def around(*areas):
     """The smallest rectangle on the screen that holds the areas, with a margin."""
-    whole = screen()
+    whole = geometry(ROOT)
     left = max(0, min(a.x for a in areas) - MARGIN)
     top = max(0, min(a.y for a in areas) - MARGIN)
     right = min(whole.width, max(a.x + a.width for a in areas) + MARGIN)
@@ -56,15 +75,10 @@ def shoot(folder, name, *areas):
     write_png(os.path.join(folder, name), rows)
 
 
-def centre_of(pid, caption, role, name=None):
-    return next(at for found_role, found_name, at in controls(accessible(pid, caption))
-                if found_role == role and name in (None, found_name))
-
-
 def pick(pid, caption, steps):
     """Clicks into the window's combo box and moves down the list that many names;
     where the click opened the list, Return closes it on the name."""
-    click(*centre_of(pid, caption, "combo box"))
+    press(pid, caption, "combo box")
     keys(None, *["Down"] * steps)
     if popups(pid):
         keys(None, "Return")
@@ -73,7 +87,7 @@ def pick(pid, caption, steps):
 
 def open_settings_menu(launcher):
     """Right-clicks 実行 and opens 設定 in the popup menu; both menus' windows."""
-    click(*centre_of(launcher.pid, "Tovlan", "push button", "実行"), button=3)
+    press(launcher.pid, "Tovlan", "push button", "実行", button=3)
     wait(lambda: popups(launcher.pid), what="menu")
     keys(None, "Down", "Down", "Down", "Right")
     return wait(lambda: len(popups(launcher.pid)) == 2 and popups(launcher.pid), what="submenu")
@@ -90,22 +104,22 @@ def main(out):
                  ("サンプル.xxa", quick, " 1 ")])
     launcher = Program(folder).start()
     try:
-        wait(lambda: corner_gaps(launcher.window, 1, screen()) == (0, 0), what="corner")
+        wait(lambda: corner_gaps(launcher.window, 1, geometry(ROOT)) == (0, 0), what="corner")
         pick(launcher.pid, "Tovlan", 1)  # ドキュメント, the first name
-        shoot(out, "launcher.png", frame(launcher.window))
+        shoot(out, "launcher.png", geometry(frame_window(launcher.window)))
 
         menus = open_settings_menu(launcher)
-        shoot(out, "popup-menu.png", frame(launcher.window), *map(geometry, menus))
+        shoot(out, "popup-menu.png", geometry(frame_window(launcher.window)), *map(geometry, menus))
         keys(None, "Return")  # オプション
         options = wait(lambda: windows_of(launcher.pid, "オプション"), what="options")[0]
-        shoot(out, "options-dialog.png", frame(options))
+        shoot(out, "options-dialog.png", geometry(frame_window(options)))
         keys(options, "alt+F4")
 
         open_settings_menu(launcher)
         keys(None, "Down", "Return")  # 消去
         delete = wait(lambda: windows_of(launcher.pid, "消去"), what="delete dialog")[0]
         pick(launcher.pid, "消去", 1)  # OS の情報: the open list starts on the first name
-        shoot(out, "delete-dialog.png", frame(delete))
+        shoot(out, "delete-dialog.png", geometry(frame_window(delete)))
     finally:
         launcher.stop()
 

@@ -1,13 +1,12 @@
-"""The launcher on desktops unlike the usual one: two monitors, scaled screens,
-a Wayland session's environment, no display, no tray at all, and a
-StatusNotifierItem host in place of an XEmbed tray."""
+"""The launcher on desktops unlike the usual: two monitors, scaled screens, a
+Wayland session, no display, no tray, a StatusNotifierItem host for a tray."""
 
 import os
 import subprocess
 import time
 
-from desktop import (PROGRAM, DesktopTest, Geometry, corner_gaps, geometry, has_state, keys,
-                     popups, screen, viewable, wait, xdotool)
+from desktop import (PROGRAM, ROOT, DesktopTest, Geometry, corner_gaps, geometry, has_state, keys,
+                     popups, viewable, wait, xdotool)
 from gi.repository import Gio, GLib
 
 WAYLAND = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": "wayland-tovlan-e2e"}
@@ -16,15 +15,15 @@ RIGHT = Geometry(640, 0, 640, 800)  # the primary monitor, right of another
 SCREENS = [(1, 96, {}, None), (2, 96, {}, None), (3, 96, {}, None), (4, 96, {}, None),
            (1, 96, {}, RIGHT), (4, 96, {}, RIGHT), (4, 144, {}, None), (1, 192, {}, None),
            (4, 96, {"QT_SCALE_FACTOR": "2"}, None), (4, 96, WAYLAND, None)]
-ITEM, MENU = "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
+WATCHER, ITEM, MENU = ("org.kde.StatusNotifierWatcher", "org.kde.StatusNotifierItem",
+                       "com.canonical.dbusmenu")
 
 
 def call(service, path, interface, method, signature=None, *args):
     """A call on the session bus, as a panel makes it; the unpacked reply."""
-    reply = Gio.bus_get_sync(Gio.BusType.SESSION).call_sync(
+    return Gio.bus_get_sync(Gio.BusType.SESSION).call_sync(
         service, path, interface, method, signature and GLib.Variant(signature, args), None,
-        Gio.DBusCallFlags.NONE, 5000, None)
-    return reply.unpack() if reply else ()
+        Gio.DBusCallFlags.NONE, 5000, None).unpack()
 
 
 def get(service, path, interface, name):
@@ -46,8 +45,8 @@ class DesktopsTest(DesktopTest):
             with self.subTest(corner=corner, dpi=dpi, env=env, monitor=monitor):
                 set_screen(dpi, monitor)
                 launcher = self.launcher(corner=corner, env=env)
-                self.assertEventually(lambda: corner_gaps(launcher.window, corner,
-                                                          monitor or screen()), (0, 0))
+                self.assertEventually(
+                    lambda: corner_gaps(launcher.window, corner, monitor or geometry(ROOT)), (0, 0))
                 self.assertTrue(has_state(launcher.window, "ABOVE"))
                 # The window grows with the screen: 3630 twips wide inside.
                 scale = dpi * float(env.get("QT_SCALE_FACTOR", 1)) / 1440
@@ -55,10 +54,10 @@ class DesktopsTest(DesktopTest):
                 launcher.stop()
 
     def test_without_a_display_one_line_says_so(self):
-        for display in (None, ":65000"):
+        for display in ("", ":65000"):
             env = {**os.environ, **WAYLAND, "DISPLAY": display}
             result = subprocess.run([PROGRAM], capture_output=True, text=True, timeout=10,
-                                    env={k: v for k, v in env.items() if v})
+                                    env={name: value for name, value in env.items() if value})
             self.assertEqual(result.returncode, 1)
             self.assertRegex(result.stderr, r"\ATovlan: 画面がありません [^\n]*\n\Z")
 
@@ -72,9 +71,9 @@ class DesktopsTest(DesktopTest):
             xdotool("windowactivate", launcher.window)  # as the window list does
             self.assertEventually(lambda: viewable(launcher.window), True)
             self.assertTrue(has_state(launcher.window, "ABOVE"))
-            self.assertEventually(lambda: corner_gaps(launcher.window, 4, screen()), (0, 0))
+            self.assertEventually(lambda: corner_gaps(launcher.window, 4, geometry(ROOT)), (0, 0))
 
-    def test_status_notifier_host_restores_and_ends_it_through_the_items_menu(self):
+    def test_status_notifier_host_restores_and_ends_it(self):
         host = self.helper("/usr/bin/python3", os.path.join(os.path.dirname(__file__), "sni_host.py"),
                            stdout=subprocess.PIPE, text=True)
         self.assertEqual(host.stdout.readline(), "ready\n")
@@ -83,25 +82,22 @@ class DesktopsTest(DesktopTest):
         def into_tray():
             keys(launcher.window, "Delete")
             self.assertEventually(lambda: viewable(launcher.window), False)
-            item = wait(lambda: get("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
-                                    "org.kde.StatusNotifierWatcher",
-                                    "RegisteredStatusNotifierItems"), what="item")[0]
-            return item.split("/", 1)[0], "/" + item.split("/", 1)[1]
+            return wait(lambda: get(WATCHER, "/StatusNotifierWatcher", WATCHER,
+                                    "RegisteredStatusNotifierItems"), what="item")[-1].split("/", 1)
 
         service, path = into_tray()
-        call(service, path, ITEM, "Activate", "(ii)", 0, 0)
+        call(service, "/" + path, ITEM, "Activate", "(ii)", 0, 0)
         self.assertEventually(lambda: viewable(launcher.window), True)
         service, path = into_tray()
         # A host that only reports the click: the menu opens where it says.
-        call(service, path, ITEM, "ContextMenu", "(ii)", 300, 200)
+        call(service, "/" + path, ITEM, "ContextMenu", "(ii)", 300, 200)
         menu = wait(lambda: popups(launcher.pid), what="menu")[0]
         self.assertEqual(geometry(menu)[:2], (300, 200))
         keys(None, "Escape")
-        menu = get(service, path, ITEM, "Menu")
+        menu = get(service, "/" + path, ITEM, "Menu")
         call(service, menu, MENU, "AboutToShow", "(i)", 0)
         items = call(service, menu, MENU, "GetLayout", "(iias)", 0, -1, [])[1][2]
         labels = {props["label"]: item for item, props, _ in items if "label" in props}
         self.assertEqual(list(labels), ["戻す", "閉じる"])
-        call(service, menu, MENU, "Event", "(isvu)", labels["閉じる"], "clicked",
-             GLib.Variant("i", 0), 0)
+        call(service, menu, MENU, "Event", "(isvu)", labels["閉じる"], "clicked", GLib.Variant("i", 0), 0)
         self.assertEqual(launcher.process.wait(5), 0)
