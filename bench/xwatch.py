@@ -6,7 +6,7 @@ import ctypes
 import select
 import time
 
-from desktop import frame_window, library, pid_of
+from desktop import frame_window, library, prop
 
 CREATE_NOTIFY, MAP_NOTIFY, REPARENT_NOTIFY = 16, 19, 21
 SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
@@ -102,7 +102,7 @@ class FirstWindowWatch(_DamageConnection):
                 now = time.monotonic_ns()
                 self._note(event, now, created, frames, mapped, drawn)
             for window, at in mapped.items():
-                if window in drawn and pid_of(window) == pid:
+                if window in drawn and prop(window, "_NET_WM_PID") == [pid]:
                     return window, at, max(at, drawn[window])
             left = deadline - time.monotonic()
             if left <= 0:

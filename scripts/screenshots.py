@@ -82,15 +82,15 @@ def pick(pid, caption, steps):
     keys(None, *["Down"] * steps)
     if popups(pid):
         keys(None, "Return")
-        wait(lambda: not popups(pid), what="the list to close")
+        wait(lambda: not popups(pid))
 
 
 def open_settings_menu(launcher):
     """Right-clicks 実行 and opens 設定 in the popup menu; both menus' windows."""
     press(launcher.pid, "Tovlan", "push button", "実行", button=3)
-    wait(lambda: popups(launcher.pid), what="menu")
+    wait(lambda: popups(launcher.pid))
     keys(None, "Down", "Down", "Down", "Right")
-    return wait(lambda: len(popups(launcher.pid)) == 2 and popups(launcher.pid), what="submenu")
+    return wait(lambda: len(popups(launcher.pid)) == 2 and popups(launcher.pid))
 
 
 def main(out):
@@ -104,20 +104,20 @@ def main(out):
                  ("サンプル.xxa", quick, " 1 ")])
     launcher = Program(folder).start()
     try:
-        wait(lambda: corner_gaps(launcher.window, 1, geometry(ROOT)) == (0, 0), what="corner")
+        wait(lambda: corner_gaps(launcher.window, 1, geometry(ROOT)), (0, 0))
         pick(launcher.pid, "Tovlan", 1)  # ドキュメント, the first name
         shoot(out, "launcher.png", geometry(frame_window(launcher.window)))
 
         menus = open_settings_menu(launcher)
         shoot(out, "popup-menu.png", geometry(frame_window(launcher.window)), *map(geometry, menus))
         keys(None, "Return")  # オプション
-        options = wait(lambda: windows_of(launcher.pid, "オプション"), what="options")[0]
+        options = wait(lambda: windows_of(launcher.pid, "オプション"))[0]
         shoot(out, "options-dialog.png", geometry(frame_window(options)))
         keys(options, "alt+F4")
 
         open_settings_menu(launcher)
         keys(None, "Down", "Return")  # 消去
-        delete = wait(lambda: windows_of(launcher.pid, "消去"), what="delete dialog")[0]
+        delete = wait(lambda: windows_of(launcher.pid, "消去"))[0]
         pick(launcher.pid, "消去", 1)  # OS の情報: the open list starts on the first name
         shoot(out, "delete-dialog.png", geometry(frame_window(delete)))
     finally:

@@ -1,7 +1,6 @@
 """Drives programs on the private desktop of desktop.sh: X read through Xlib, input
 sent with xdotool (XTEST: openbox sees a user's), controls found by accessible name."""
 
-import contextlib
 import ctypes
 import os
 import shutil
@@ -9,14 +8,14 @@ import subprocess
 import tempfile
 import time
 import unittest
-from ctypes import POINTER, byref, c_int, c_uint, c_ulong, c_void_p
 from collections import namedtuple
+from ctypes import POINTER, byref, c_int, c_uint, c_ulong, c_void_p
 
 PROGRAM = os.environ.get("TOVLAN_PROGRAM", "")
 SCRATCH = os.environ.get("TOVLAN_E2E_SCRATCH") or tempfile.gettempdir()
 TYPES = {"i": c_int, "u": c_uint, "L": c_ulong, "l": ctypes.c_long, "p": c_void_p,
-         "s": ctypes.c_char_p, "P": POINTER(c_void_p), "U": POINTER(c_ulong), "I": POINTER(c_int),
-         "N": POINTER(c_uint)}
+         "s": ctypes.c_char_p, "U": POINTER(c_ulong), "I": POINTER(c_int), "N": POINTER(c_uint)}
+Geometry = namedtuple("Geometry", "x y width height")
 
 
 def c_struct(names, kinds):
@@ -24,20 +23,19 @@ def c_struct(names, kinds):
 
 
 def library(name, prototypes):
-    """The library with its functions' types set from letter codes, result first:
-    "Lps" is unsigned long f(void *, char *)."""
+    """The library, its functions typed by TYPES codes, result first: "Lps" is ulong f(void*, char*)."""
     lib = ctypes.CDLL(name)
     for function, code in prototypes.items():
         getattr(lib, function).restype, *getattr(lib, function).argtypes = map(TYPES.get, code)
     return lib
 
 
-Attributes = c_struct("x y width height border depth visual root class bit_g win_g backing planes pixel "
-                    "save_under colormap installed map_state all own no_propagate override_redirect screen",
-                    "iiiiiipLiiiiLLiLiilllip")
+Attributes = c_struct("x y width height border depth visual root class bit_g win_g backing planes"
+                      " pixel save_under colormap installed map_state all own no_propagate override"
+                      " screen", "iiiiiipLiiiiLLiLiilllip")
 X11 = library("libX11.so.6", {
     "XOpenDisplay": "ps", "XDefaultRootWindow": "Lp", "XInternAtom": "Lpsi", "XFree": "ip",
-    "XGetWindowProperty": "ipLLlliLUIUUP", "XQueryTree": "ipLUUPN", "XGetSelectionOwner": "LpL",
+    "XGetWindowProperty": "ipLLlliLUIUUp", "XQueryTree": "ipLUUpN", "XGetSelectionOwner": "LpL",
     "XTranslateCoordinates": "ipLLiiIIU"})
 X11.XGetWindowAttributes.argtypes = [c_void_p, c_ulong, POINTER(Attributes)]
 # Windows come and go while they are read: an error about one that has gone
@@ -46,9 +44,6 @@ IGNORE_ERRORS = ctypes.CFUNCTYPE(c_int, c_void_p, c_void_p)(lambda *_: 0)
 X11.XSetErrorHandler(IGNORE_ERRORS)
 DISPLAY = X11.XOpenDisplay(None)
 ROOT = X11.XDefaultRootWindow(DISPLAY) if DISPLAY else 0
-
-
-Geometry = namedtuple("Geometry", "x y width height")
 
 
 def atom(name):
@@ -74,26 +69,17 @@ def attributes(window):
     return found
 
 
-def tree(window):
-    """(parent, children) of the window; (0, []) once it has gone."""
-    root, parent, children, count = c_ulong(), c_ulong(), c_void_p(), c_uint()
-    if not X11.XQueryTree(DISPLAY, window, byref(root), byref(parent), byref(children), byref(count)):
-        return 0, []
-    found = [ctypes.cast(children, POINTER(c_ulong))[i] for i in range(count.value)]
+def parent(window):
+    root, up, children, count = c_ulong(), c_ulong(), c_void_p(), c_uint()
+    X11.XQueryTree(DISPLAY, window, byref(root), byref(up), byref(children), byref(count))
     X11.XFree(children)
-    return parent.value, found
-
-
-def descendants(window):
-    for child in tree(window)[1]:
-        yield child
-        yield from descendants(child)
+    return up.value
 
 
 def frame_window(window):
     """The child of the root that holds the window: the frame openbox draws around it."""
-    while tree(window)[0] not in (0, ROOT):
-        window = tree(window)[0]
+    while parent(window) not in (0, ROOT):
+        window = parent(window)
     return window
 
 
@@ -107,10 +93,6 @@ def viewable(window):
     return attributes(window).map_state == 2
 
 
-def pid_of(window):
-    return (prop(window, "_NET_WM_PID") or [0])[0]
-
-
 def has_state(window, state):
     return atom("_NET_WM_STATE_" + state) in prop(window, "_NET_WM_STATE")
 
@@ -120,41 +102,43 @@ def clients():
     return prop(ROOT, "_NET_CLIENT_LIST_STACKING")
 
 
+def shown(pid):
+    """The process's windows on screen, as found by their _NET_WM_PID."""
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)],
+                           capture_output=True, text=True)
+    return [int(window) for window in found.stdout.split()]
+
+
 def windows_of(pid, caption=None):
-    """The process's managed windows on screen (with that caption)."""
-    return [w for w in clients() if pid_of(w) == pid and viewable(w)
+    return [w for w in shown(pid) if w in clients()
             and caption in (None, bytes(prop(w, "_NET_WM_NAME")).decode())]
 
 
 def popups(pid):
-    """The process's menus on screen: top-level windows that openbox leaves alone."""
-    return [w for w in tree(ROOT)[1]
-            if pid_of(w) == pid and viewable(w) and attributes(w).override_redirect]
+    """The process's menus on screen: unmanaged windows right below the root."""
+    return [w for w in shown(pid) if w not in clients() and parent(w) == ROOT]
 
 
 def tray_icons(pid):
     """The process's windows on screen that a tray has embedded."""
-    managed = clients()
-    return [w for top in tree(ROOT)[1] for w in descendants(top)
-            if pid_of(w) == pid and w not in managed and viewable(w)]
+    return [w for w in shown(pid) if w not in clients() and parent(w) != ROOT]
 
 
 def corner_gaps(window, corner, area):
-    """Pixels between the window's frame and the two edges of the area's corner
-    (1 top-left, 2 bottom-left, 3 top-right, 4 bottom-right)."""
+    """Pixels from the window's frame to the area's corner (1 top-left .. 4 bottom-right)."""
     outer = geometry(frame_window(window))
     return (outer.x - area.x if corner < 3 else area.x + area.width - outer.x - outer.width,
             outer.y - area.y if corner % 2 else area.y + area.height - outer.y - outer.height)
 
 
-def wait(probe, timeout=5.0, what="condition"):
-    """Polls probe() every 50 ms and returns its first truthy result."""
-    deadline = time.monotonic() + timeout
-    while not (result := probe()):
+def wait(probe, expected=None, timeout=5.0):
+    """Polls probe() every 50 ms until it answers expected (None: anything true); answers that."""
+    deadline, matches = time.monotonic() + timeout, bool if expected is None else expected.__eq__
+    while matches(seen := probe()) is not True:
         if time.monotonic() > deadline:
-            raise AssertionError(f"no {what} after {timeout} s")
+            raise AssertionError(f"{probe.__qualname__}: {seen!r} after {timeout} s, not {expected!r}")
         time.sleep(0.05)
-    return result
+    return seen
 
 
 def xdotool(*args):
@@ -166,8 +150,7 @@ def click(x, y, button=1, repeat=1):
 
 
 def keys(window, *names):
-    """Presses keys, e.g. "alt+F4", in the window, focused as a click would, or
-    with None in whatever has the keyboard (a menu)."""
+    """Presses keys in the window, focused as a click would, or (None) in a menu."""
     if window:
         xdotool("windowactivate", "--sync", window)
     xdotool("key", "--clearmodifiers", *names)
@@ -179,31 +162,25 @@ def write_lines(path, lines):
         file.write("".join(line + "\r\n" for line in lines).encode("cp932"))
 
 
-def write_list(path, entries):
-    write_lines(path, [value for name_and_target in entries for value in name_and_target])
-
-
 def write_settings(folder, startup_list="", corner=4):
     write_lines(os.path.join(folder, "設定.ini"), [startup_list, "", f" {corner} "] * 4)
 
 
 def other_window(area):
-    """Another program's window over the area (x, y, width, height), as a user's
-    editor: its process and its managed window."""
+    """Another program's window over the area (x, y, width, height): (process, window)."""
     process = subprocess.Popen(["xmessage", "-name", "tovlan-other", "-geometry",
                                 "{2}x{3}+{0}+{1}".format(*area), "another program"])
-    return process, wait(lambda: [w for w in clients() if prop(w, "WM_CLASS")
-                                  .startswith(b"tovlan-other\0")], what="other window")[0]
+    return process, wait(lambda: [w for w in clients()
+                                  if prop(w, "WM_CLASS").startswith(b"tovlan-other\0")])[0]
 
 
 class Program:
-    """One run of a program; by default of the launcher, from a copy of its own in
-    the folder, as it reads its settings file beside itself. env: the whole
-    environment, by default ours with Qt's X platform and accessibility bridge."""
+    """One run of a program, by default of the launcher copied into the folder, as it
+    reads the settings beside itself; by default with Qt's X platform and accessibility."""
 
     def __init__(self, folder, path=None, env=None, **output):
         self.path = path or shutil.copy2(PROGRAM, folder)
-        self.folder, self.output, self.process, self.window = folder, output, None, 0
+        self.folder, self.output, self.process = folder, output, None
         self.env = env or {**os.environ, "QT_QPA_PLATFORM": "xcb", "QT_ACCESSIBILITY": "1",
                            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
 
@@ -213,10 +190,10 @@ class Program:
         return self
 
     def start(self):
-        """Launches the program and waits for its first window on screen."""
         self.launch()
-        self.window = wait(lambda: self.process.poll() is None and windows_of(self.pid),
-                           10.0, f"window of {self.path} (exit status {self.process.poll()})")[0]
+        found = wait(lambda: windows_of(self.pid) or self.process.poll() is not None, timeout=10)
+        assert found is not True, f"{self.path} ended with {self.process.returncode}"
+        self.window = found[0]
         return self
 
     def stop(self):
@@ -233,12 +210,12 @@ def accessible(pid, caption):
         app = next((a for a in pyatspi.Registry.getDesktop(0) if a and a.get_process_id() == pid), None)
         app and app.clear_cache()
         return app and next((w for w in app if w and w.name == caption), None)
-    return wait(find, what=f"window {caption!r} on the accessibility bus")
+    return wait(find)
 
 
 def controls(node):
-    """(role, accessible name, centre on screen) of each button, combo box and text
-    box below node, leaving out the combo boxes' own edit fields."""
+    """(role, accessible name, centre) of each button, combo box and text box, but
+    the combo boxes' own edit fields."""
     found = []
     for child in filter(None, node):
         role = child.getRoleName()
@@ -250,7 +227,7 @@ def controls(node):
 
 
 def press(pid, caption, role, name=None, button=1):
-    """Clicks the control of that role (and accessible name) in the window with that caption."""
+    """Clicks the control of that role (and name) in the window with that caption."""
     click(*next(at for found_role, found_name, at in controls(accessible(pid, caption))
                 if found_role == role and name in (None, found_name)), button)
 
@@ -265,9 +242,8 @@ class DesktopTest(unittest.TestCase):
         self.list_path = os.path.join(self.folder, "仕事.xxa")
 
     def launcher(self, entries=(), corner=4, env=()):
-        """The launcher started from a folder of its own on a list of (name, target)."""
         folder = tempfile.mkdtemp(dir=SCRATCH)
-        write_list(self.list_path, entries)
+        write_lines(self.list_path, [value for entry in entries for value in entry])
         write_settings(folder, self.list_path, corner)
         program = Program(folder)
         program.env.update(env)
@@ -276,18 +252,5 @@ class DesktopTest(unittest.TestCase):
 
     def helper(self, *command, **options):
         process = subprocess.Popen(command, **options)
-        self.addCleanup(process.wait)
-        self.addCleanup(process.kill)
+        self.addCleanup(lambda: process.kill() or process.wait())
         return process
-
-    def start_tray(self):
-        self.helper("trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                    "--height", "24", "--SetDockType", "true", stderr=subprocess.DEVNULL)
-        wait(lambda: X11.XGetSelectionOwner(DISPLAY, atom("_NET_SYSTEM_TRAY_S0")), what="tray")
-
-    def assertEventually(self, probe, expected):
-        """Polls until probe() == expected; fails showing the last value seen."""
-        seen = []
-        with contextlib.suppress(AssertionError):
-            return wait(lambda: seen.append(probe()) or seen[-1] == expected)
-        self.assertEqual(seen[-1], expected, "still so after 5 s")

@@ -1,18 +1,10 @@
-"""A StatusNotifierItem watcher, standing in for the panel of Xfce or KDE Plasma:
-it owns org.kde.StatusNotifierWatcher, says a host is present and lists the items
-that register, newest last; the test calls them as a panel would. Prints "ready"
-once it owns the name and runs until it is ended."""
+"""A StatusNotifierItem watcher standing in for the panel of Xfce or KDE Plasma: it owns
+org.kde.StatusNotifierWatcher, says a host is present and lists the items that register,
+newest last, for the test to call as a panel would. Prints "ready" once it owns the name."""
 
 from gi.repository import Gio, GLib
 
 WATCHER = "org.kde.StatusNotifierWatcher"
-INTERFACE = f"""<node><interface name="{WATCHER}">
-  <method name="RegisterStatusNotifierItem"><arg type="s" direction="in"/></method>
-  <method name="RegisterStatusNotifierHost"><arg type="s" direction="in"/></method>
-  <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
-  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
-  <property name="ProtocolVersion" type="i" access="read"/>
-</interface></node>"""
 items = []  # "bus name/object path"
 
 
@@ -20,18 +12,22 @@ def on_call(bus, sender, path, interface, method, args, invocation):
     service = args.unpack()[0]
     if method == "RegisterStatusNotifierItem":
         # An item names its bus name, or only its path on the caller's connection.
-        items.append(sender + service if service.startswith("/") else service + "/StatusNotifierItem")
+        items.append(sender + service if service[0] == "/" else service + "/StatusNotifierItem")
     invocation.return_value(None)
 
 
 def on_get(bus, sender, path, interface, name):
-    return {"RegisteredStatusNotifierItems": GLib.Variant("as", items),
-            "IsStatusNotifierHostRegistered": GLib.Variant("b", True)}.get(name, GLib.Variant("i", 0))
+    return {"RegisteredStatusNotifierItems": GLib.Variant("as", items), "ProtocolVersion":
+            GLib.Variant("i", 0)}.get(name, GLib.Variant("b", True))  # a host is registered
 
 
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
-bus.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(INTERFACE).interfaces[0],
-                    on_call, on_get, None)
+bus.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(
+    f'<node><interface name="{WATCHER}"><method name="RegisterStatusNotifierItem"><arg type="s"/>'
+    '</method><method name="RegisterStatusNotifierHost"><arg type="s"/></method><property '
+    'name="RegisteredStatusNotifierItems" type="as" access="read"/><property name='
+    '"IsStatusNotifierHostRegistered" type="b" access="read"/><property name="ProtocolVersion" '
+    'type="i" access="read"/></interface></node>').interfaces[0], on_call, on_get, None)
 Gio.bus_own_name_on_connection(bus, WATCHER, Gio.BusNameOwnerFlags.NONE,
                                lambda *_: print("ready", flush=True), lambda *_: exit(1))
 GLib.MainLoop().run()

@@ -1,5 +1,5 @@
-"""The launcher on desktops unlike the usual: two monitors, scaled screens, a
-Wayland session, no display, no tray, a StatusNotifierItem host for a tray."""
+"""The launcher on desktops unlike the usual: two monitors, scaled screens, a Wayland
+session, no display, no tray, a StatusNotifierItem host in place of a tray."""
 
 import os
 import subprocess
@@ -15,8 +15,7 @@ RIGHT = Geometry(640, 0, 640, 800)  # the primary monitor, right of another
 SCREENS = [(1, 96, {}, None), (2, 96, {}, None), (3, 96, {}, None), (4, 96, {}, None),
            (1, 96, {}, RIGHT), (4, 96, {}, RIGHT), (4, 144, {}, None), (1, 192, {}, None),
            (4, 96, {"QT_SCALE_FACTOR": "2"}, None), (4, 96, WAYLAND, None)]
-WATCHER, ITEM, MENU = ("org.kde.StatusNotifierWatcher", "org.kde.StatusNotifierItem",
-                       "com.canonical.dbusmenu")
+ITEM, MENU = "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
 
 
 def call(service, path, interface, method, signature=None, *args):
@@ -26,16 +25,12 @@ def call(service, path, interface, method, signature=None, *args):
         Gio.DBusCallFlags.NONE, 5000, None).unpack()
 
 
-def get(service, path, interface, name):
-    return call(service, path, "org.freedesktop.DBus.Properties", "Get", "(ss)", interface, name)[0]
-
-
 def set_screen(dpi, monitor):
     subprocess.run(["xrdb", "-merge"], input=f"Xft.dpi: {dpi}\n", text=True, check=True)
     for name in ("left", "right"):
         subprocess.run(["xrandr", "--delmonitor", name], capture_output=True)
     for name, x in (("left", 0), ("*right", 640)) if monitor else ():
-        subprocess.run(["xrandr", "--setmonitor", name, f"640/170x800/212+{x}+0", "none"], check=True)
+        subprocess.run(["xrandr", "--setmonitor", name, f"640/170x800/212+{x}+0", "none"])
 
 
 class DesktopsTest(DesktopTest):
@@ -45,8 +40,8 @@ class DesktopsTest(DesktopTest):
             with self.subTest(corner=corner, dpi=dpi, env=env, monitor=monitor):
                 set_screen(dpi, monitor)
                 launcher = self.launcher(corner=corner, env=env)
-                self.assertEventually(
-                    lambda: corner_gaps(launcher.window, corner, monitor or geometry(ROOT)), (0, 0))
+                area = monitor or geometry(ROOT)
+                wait(lambda: corner_gaps(launcher.window, corner, area), (0, 0))
                 self.assertTrue(has_state(launcher.window, "ABOVE"))
                 # The window grows with the screen: 3630 twips wide inside.
                 scale = dpi * float(env.get("QT_SCALE_FACTOR", 1)) / 1440
@@ -65,13 +60,13 @@ class DesktopsTest(DesktopTest):
         launcher = self.launcher()
         for _ in range(3):  # the fault was a window minimised, then at once restored
             keys(launcher.window, "Delete")
-            self.assertEventually(lambda: has_state(launcher.window, "HIDDEN"), True)
+            wait(lambda: has_state(launcher.window, "HIDDEN"), True)
             time.sleep(0.2)
             self.assertFalse(viewable(launcher.window))
             xdotool("windowactivate", launcher.window)  # as the window list does
-            self.assertEventually(lambda: viewable(launcher.window), True)
+            wait(lambda: (viewable(launcher.window), corner_gaps(
+                launcher.window, 4, geometry(ROOT))), (True, (0, 0)))
             self.assertTrue(has_state(launcher.window, "ABOVE"))
-            self.assertEventually(lambda: corner_gaps(launcher.window, 4, geometry(ROOT)), (0, 0))
 
     def test_status_notifier_host_restores_and_ends_it(self):
         host = self.helper("/usr/bin/python3", os.path.join(os.path.dirname(__file__), "sni_host.py"),
@@ -80,24 +75,25 @@ class DesktopsTest(DesktopTest):
         launcher = self.launcher()
 
         def into_tray():
+            """The item's bus name and path, once it has registered."""
             keys(launcher.window, "Delete")
-            self.assertEventually(lambda: viewable(launcher.window), False)
-            return wait(lambda: get(WATCHER, "/StatusNotifierWatcher", WATCHER,
-                                    "RegisteredStatusNotifierItems"), what="item")[-1].split("/", 1)
+            wait(lambda: viewable(launcher.window), False)
+            watcher = ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher")
+            return wait(lambda: call(*watcher, "org.freedesktop.DBus.Properties", "Get", "(ss)",
+                                     watcher[0], "RegisteredStatusNotifierItems")[0])[-1].replace("/", " /", 1).split()
 
-        service, path = into_tray()
-        call(service, "/" + path, ITEM, "Activate", "(ii)", 0, 0)
-        self.assertEventually(lambda: viewable(launcher.window), True)
-        service, path = into_tray()
+        call(*into_tray(), ITEM, "Activate", "(ii)", 0, 0)
+        wait(lambda: viewable(launcher.window), True)
+        item = into_tray()
         # A host that only reports the click: the menu opens where it says.
-        call(service, "/" + path, ITEM, "ContextMenu", "(ii)", 300, 200)
-        menu = wait(lambda: popups(launcher.pid), what="menu")[0]
-        self.assertEqual(geometry(menu)[:2], (300, 200))
+        call(*item, ITEM, "ContextMenu", "(ii)", 300, 200)
+        self.assertEqual(geometry(wait(lambda: popups(launcher.pid))[0])[:2], (300, 200))
         keys(None, "Escape")
-        menu = get(service, "/" + path, ITEM, "Menu")
-        call(service, menu, MENU, "AboutToShow", "(i)", 0)
-        items = call(service, menu, MENU, "GetLayout", "(iias)", 0, -1, [])[1][2]
-        labels = {props["label"]: item for item, props, _ in items if "label" in props}
+        menu = call(*item, "org.freedesktop.DBus.Properties", "Get", "(ss)", ITEM, "Menu")[0]
+        call(item[0], menu, MENU, "AboutToShow", "(i)", 0)
+        layout = call(item[0], menu, MENU, "GetLayout", "(iias)", 0, -1, [])[1][2]
+        labels = {props["label"]: item_id for item_id, props, _ in layout if "label" in props}
         self.assertEqual(list(labels), ["戻す", "閉じる"])
-        call(service, menu, MENU, "Event", "(isvu)", labels["閉じる"], "clicked", GLib.Variant("i", 0), 0)
+        call(item[0], menu, MENU, "Event", "(isvu)", labels["閉じる"], "clicked",
+             GLib.Variant("i", 0), 0)
         self.assertEqual(launcher.process.wait(5), 0)
