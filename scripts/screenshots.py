@@ -19,14 +19,20 @@ import time
 import zlib
 
 from desktop import (DISPLAY, ROOT, SCRATCH, Geometry, Program, corner_gaps, frame_window,
-                     c_struct, geometry, keys, library, popups, press, wait, windows_of, write_lines)
+                     geometry, keys, library, popups, press, wait, windows_of, write_lines)
 
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
 MARGIN = 10
 DESKTOP_COLOUR = "#dfe4ec"
-# The start of Xlib's XImage, up to what is read here.
-Image = c_struct("width height xoffset format data order unit bit_order pad depth bytes_per_line",
-                 "iiiipiiiiii")
+
+
+class Image(ctypes.Structure):
+    """The start of Xlib's XImage, up to what is read here."""
+    _fields_ = [(name, ctypes.c_int) for name in ("width", "height", "xoffset", "format")] + [
+        ("data", ctypes.c_void_p)] + [(name, ctypes.c_int) for name in (
+            "byte_order", "bitmap_unit", "bitmap_bit_order", "bitmap_pad", "depth", "bytes_per_line")]
+
+
 X11 = library("libX11.so.6", {"XGetImage": "ppLiiuuLi", "XDestroyImage": "ip"})
 X11.XGetImage.restype = ctypes.POINTER(Image)
 

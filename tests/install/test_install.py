@@ -1,6 +1,5 @@
-"""`make install`, `make uninstall` and `make deb`: the files in place, a valid desktop entry
-that starts the installed program, its settings read, nothing left after removal. Run by
-ctest on the desktop of tests/e2e/desktop.sh, TOVLAN_BUILD naming the build folder."""
+"""`make install`, `make uninstall` and `make deb` on the desktop of tests/e2e/desktop.sh: the
+files in place, a valid desktop entry starting the program, nothing left after removal."""
 
 import glob
 import os
@@ -20,26 +19,17 @@ FILES |= {"bin/tovlan", "lib/tovlan/tovlan", "share/applications/tovlan.desktop"
 
 
 def run(*command):
-    result = subprocess.run(command, capture_output=True, text=True)
-    if result.returncode:
-        raise AssertionError(f"{command[0]} failed: {result.stdout}{result.stderr}")
-    return result.stdout
+    return subprocess.run(command, check=True, stdout=subprocess.PIPE, text=True).stdout
 
 
-def relative(paths, prefix):
-    """The paths relative to prefix, an AppStream file's name left out."""
+def files_under(prefix, paths=None):
+    """The files under prefix, relative to it; an AppStream file's name left out."""
+    paths = paths or [f"{folder}/{name}" for folder, _, names in os.walk(prefix) for name in names]
     return {re.sub(r"metainfo/.*", "metainfo/", os.path.relpath(path, prefix)) for path in paths}
 
 
-def files_under(prefix):
-    return relative([f"{folder}/{name}" for folder, _, names in os.walk(prefix) for name in names],
-                    prefix)
-
-
+@unittest.skipUnless(BUILD, "TOVLAN_BUILD is not set: run through ctest")
 class InstallTest(unittest.TestCase):
-    def setUp(self):
-        if not BUILD:
-            self.skipTest("TOVLAN_BUILD is not set: run through ctest")
 
     def assertStartsFromItsEntry(self, prefix, settings_folder):
         """The entry is valid and names the program, which opens in the corner that
@@ -80,7 +70,7 @@ class InstallTest(unittest.TestCase):
                         capture_output=True)
         run("dpkg", "--no-triggers", "--install", deb)
         installed = [path for path in run("dpkg-query", "-L", "tovlan").split() if os.path.isfile(path)]
-        self.assertEqual(relative(installed, "/usr"), FILES | {"share/metainfo/"})
+        self.assertEqual(files_under("/usr", installed), FILES | {"share/metainfo/"})
         # /usr counts as read-only: the program reads the user's own settings file.
         self.assertStartsFromItsEntry("/usr", os.path.join(os.environ["XDG_CONFIG_HOME"], "tovlan"))
         run("dpkg", "--no-triggers", "--remove", "tovlan")
