@@ -109,7 +109,6 @@ def popups(pid):
 
 
 def tray_icons(pid):
-    """The process's windows on screen that a tray has embedded."""
     return [w for w in shown(pid) if w not in clients() and parent(w) != ROOT]
 
 
@@ -167,14 +166,13 @@ class Program:
     """One run of a program, by default of the launcher copied into the folder, as it
     reads the settings beside itself; by default with Qt's X platform and accessibility."""
 
-    def __init__(self, folder, path=None, env=None, **output):
-        self.path = path or shutil.copy2(PROGRAM, folder)
-        self.folder, self.output, self.process = folder, output, None
-        self.env = env or {**os.environ, "QT_QPA_PLATFORM": "xcb", "QT_ACCESSIBILITY": "1",
-                           "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
+    def __init__(self, folder, path=None, env=None, **popen):
+        self.path, self.process = path or shutil.copy2(PROGRAM, folder), None
+        self.popen = dict(cwd=folder, env=env or {**os.environ, "QT_QPA_PLATFORM": "xcb",
+                          "QT_ACCESSIBILITY": "1", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}, **popen)
 
     def launch(self):
-        self.process = subprocess.Popen([self.path], cwd=self.folder, env=self.env, **self.output)
+        self.process = subprocess.Popen([self.path], **self.popen)
         self.pid = self.process.pid
         return self
 
@@ -194,29 +192,22 @@ class Program:
 def accessible(pid, caption):
     """The process's window with that caption, as the accessibility bus shows it."""
     import pyatspi  # not before: the bench's programs run with no one listening
-
-    def find():
-        app = next((a for a in pyatspi.Registry.getDesktop(0) if a and a.get_process_id() == pid), None)
-        app and app.clear_cache()
-        return app and next((w for w in app if w and w.name == caption), None)
-    return wait(find)
+    return wait(lambda: next((window for app in pyatspi.Registry.getDesktop(0) if app
+                              and app.get_process_id() == pid for window in app
+                              if window and window.name == caption), None))
 
 
 def controls(node):
-    """(role, accessible name, centre) of each button, combo box and text box, but
-    the combo boxes' own edit fields."""
-    found = []
+    """(role, accessible name, centre) of each button, combo box and text box below node."""
     for child in filter(None, node):
-        role = child.getRoleName()
-        if role in ("push button", "combo box", "text") and node.getRoleName() != "combo box":
+        if child.getRoleName() in ("push button", "combo box", "text"):
             box = child.queryComponent().getExtents(0)  # desktop coordinates
-            found.append((role, child.name, (box.x + box.width // 2, box.y + box.height // 2)))
-        found += controls(child)
-    return found
+            yield child.getRoleName(), child.name, (box.x + box.width // 2, box.y + box.height // 2)
+        if child.getRoleName() != "combo box":  # whose edit field has no name of its own
+            yield from controls(child)
 
 
 def press(pid, caption, role, name=None, button=1):
-    """Clicks the control of that role (and name) in the window with that caption."""
     click(*next(at for found_role, found_name, at in controls(accessible(pid, caption))
                 if found_role == role and name in (None, found_name)), button)
 
@@ -234,7 +225,7 @@ class DesktopTest(unittest.TestCase):
         write_lines(self.list_path, [value for entry in entries for value in entry])
         write_settings(folder, self.list_path, corner)
         program = Program(folder)
-        program.env.update(env)
+        program.popen["env"].update(env)
         self.addCleanup(program.stop)
         return program.start()
 

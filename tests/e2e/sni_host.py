@@ -9,25 +9,22 @@ items = []  # "bus name/object path"
 
 
 def on_call(bus, sender, path, interface, method, args, invocation):
+    # An item names its bus name, or only its path on the caller's connection.
     service = args.unpack()[0]
-    if method == "RegisterStatusNotifierItem":
-        # An item names its bus name, or only its path on the caller's connection.
-        items.append(sender + service if service[0] == "/" else service + "/StatusNotifierItem")
+    items.append(sender + service if service[0] == "/" else service + "/StatusNotifierItem")
     invocation.return_value(None)
 
 
 def on_get(bus, sender, path, interface, name):
-    return {"RegisteredStatusNotifierItems": GLib.Variant("as", items), "ProtocolVersion":
-            GLib.Variant("i", 0)}.get(name, GLib.Variant("b", True))  # a host is registered
+    return GLib.Variant("as", items) if name[0] == "R" else GLib.Variant("b", True)
 
 
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
 bus.register_object("/StatusNotifierWatcher", Gio.DBusNodeInfo.new_for_xml(
     f'<node><interface name="{WATCHER}"><method name="RegisterStatusNotifierItem"><arg type="s"/>'
-    '</method><method name="RegisterStatusNotifierHost"><arg type="s"/></method><property '
-    'name="RegisteredStatusNotifierItems" type="as" access="read"/><property name='
-    '"IsStatusNotifierHostRegistered" type="b" access="read"/><property name="ProtocolVersion" '
-    'type="i" access="read"/></interface></node>').interfaces[0], on_call, on_get, None)
+    '</method><property name="RegisteredStatusNotifierItems" type="as" access="read"/><property '
+    'name="IsStatusNotifierHostRegistered" type="b" access="read"/></interface></node>'
+).interfaces[0], on_call, on_get, None)
 Gio.bus_own_name_on_connection(bus, WATCHER, Gio.BusNameOwnerFlags.NONE,
                                lambda *_: print("ready", flush=True), lambda *_: exit(1))
 GLib.MainLoop().run()

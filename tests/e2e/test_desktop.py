@@ -18,7 +18,7 @@ RIGHT = Geometry(640, 0, 640, 800)  # the primary monitor, right of another
 SCREENS = [(1, 96, {}, None), (2, 96, {}, None), (3, 96, {}, None), (4, 96, {}, None),
            (1, 96, {}, RIGHT), (4, 96, {}, RIGHT), (4, 144, {}, None), (1, 192, {}, None),
            (4, 96, {"QT_SCALE_FACTOR": "2"}, None), (4, 96, WAYLAND, None)]
-ITEM, MENU = "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
+WATCHER, ITEM, MENU = "org.kde.StatusNotifierWatcher", "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
 
 
 def call(service, path, interface, method, signature=None, *args):
@@ -26,6 +26,10 @@ def call(service, path, interface, method, signature=None, *args):
     return Gio.bus_get_sync(Gio.BusType.SESSION).call_sync(
         service, path, interface, method, signature and GLib.Variant(signature, args), None,
         Gio.DBusCallFlags.NONE, 5000, None).unpack()
+
+
+def get(service, path, interface, name):
+    return call(service, path, "org.freedesktop.DBus.Properties", "Get", "(ss)", interface, name)[0]
 
 
 def set_screen(dpi, monitor):
@@ -172,18 +176,18 @@ class DesktopsTest(DesktopTest):
             self.assertTrue(has_state(launcher.window, "ABOVE"))
 
     def test_status_notifier_host_restores_and_ends_it(self):
-        host = self.helper("/usr/bin/python3", os.path.join(os.path.dirname(__file__), "sni_host.py"),
+        host = self.helper("/usr/bin/python3", os.path.dirname(__file__) + "/sni_host.py",
                            stdout=subprocess.PIPE, text=True)
         self.assertEqual(host.stdout.readline(), "ready\n")
         launcher = self.launcher()
 
         def into_tray():
-            """The item's bus name and path, once it has registered."""
+            """The bus name and path of the item that the window's going into the tray adds."""
+            known = len(get(WATCHER, "/StatusNotifierWatcher", WATCHER, "RegisteredStatusNotifierItems"))
             keys(launcher.window, "Delete")
             wait(lambda: viewable(launcher.window), False)
-            watcher = ("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher")
-            return wait(lambda: call(*watcher, "org.freedesktop.DBus.Properties", "Get", "(ss)",
-                                     watcher[0], "RegisteredStatusNotifierItems")[0])[-1].replace("/", " /", 1).split()
+            return wait(lambda: get(WATCHER, "/StatusNotifierWatcher", WATCHER,
+                                    "RegisteredStatusNotifierItems")[known:])[0].replace("/", " /", 1).split()
 
         call(*into_tray(), ITEM, "Activate", "(ii)", 0, 0)
         wait(lambda: viewable(launcher.window), True)
@@ -192,11 +196,9 @@ class DesktopsTest(DesktopTest):
         call(*item, ITEM, "ContextMenu", "(ii)", 300, 200)
         self.assertEqual(geometry(wait(lambda: popups(launcher.pid))[0])[:2], (300, 200))
         keys(None, "Escape")
-        menu = call(*item, "org.freedesktop.DBus.Properties", "Get", "(ss)", ITEM, "Menu")[0]
-        call(item[0], menu, MENU, "AboutToShow", "(i)", 0)
+        menu = get(*item, ITEM, "Menu")
         layout = call(item[0], menu, MENU, "GetLayout", "(iias)", 0, -1, [])[1][2]
         labels = {props["label"]: item_id for item_id, props, _ in layout if "label" in props}
         self.assertEqual(list(labels), ["戻す", "閉じる"])
-        call(item[0], menu, MENU, "Event", "(isvu)", labels["閉じる"], "clicked",
-             GLib.Variant("i", 0), 0)
+        call(item[0], menu, MENU, "Event", "(isvu)", labels["閉じる"], "clicked", GLib.Variant("i", 0), 0)
         self.assertEqual(launcher.process.wait(5), 0)
