@@ -28,7 +28,8 @@ import time
 
 import benchreport
 import procstat
-from desktop import Program, geometry, other_window, write_lines, write_settings, xdotool
+from desktop import Program, geometry, other_window, write_lines, write_settings
+from desktop import run as run_command
 from xwatch import DamageWatch, FirstWindowWatch
 
 LIST_ENTRIES = 99
@@ -115,7 +116,7 @@ class Run:
         return self.program.process
 
     def start(self):
-        xdotool("mousemove", *NEUTRAL_POINTER)
+        run_command("xdotool", "mousemove", *NEUTRAL_POINTER)
         with FirstWindowWatch() as watch:
             started = time.monotonic_ns()
             self.program.launch()
@@ -133,7 +134,7 @@ class Run:
 
     def idle_unfocused(self, other_id, seconds):
         """Activity while another program's window has the focus, as all day long."""
-        xdotool("windowactivate", "--sync", other_id)
+        run_command("xdotool", "windowactivate", "--sync", other_id)
         time.sleep(0.5)
         self.unfocused_activity = self._activity_over(seconds)
 

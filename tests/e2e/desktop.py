@@ -78,8 +78,7 @@ def geometry(window):
 
 
 def viewable(window):
-    return "IsViewable" in subprocess.run(["xwininfo", "-id", str(window)], capture_output=True,
-                                          text=True).stdout
+    return "IsViewable" in run("xwininfo", "-id", window)
 
 
 def has_state(window, state):
@@ -93,9 +92,7 @@ def clients():
 
 def shown(pid):
     """The process's windows on screen, as found by their _NET_WM_PID."""
-    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(pid)],
-                           capture_output=True, text=True)
-    return [int(window) for window in found.stdout.split()]
+    return [int(window) for window in run("xdotool", "search", "--onlyvisible", "--pid", pid).split()]
 
 
 def windows_of(pid, caption=None):
@@ -129,19 +126,19 @@ def wait(probe, expected=None, timeout=5.0):
     return seen
 
 
-def xdotool(*args):
-    subprocess.run(["xdotool", *map(str, args)], check=True)
+def run(*command):
+    """The command's output; xdotool's commands, for one, send input as a user's (XTEST)."""
+    return subprocess.run(list(map(str, command)), capture_output=True, text=True).stdout
 
 
 def click(x, y, button=1, repeat=1):
-    xdotool("mousemove", x, y, "click", "--repeat", repeat, "--delay", 80, button)
+    run("xdotool", "mousemove", x, y, "click", "--repeat", repeat, "--delay", 80, button)
 
 
 def keys(window, *names):
     """Presses keys in the window, focused as a click would, or (None) in a menu."""
-    if window:
-        xdotool("windowactivate", "--sync", window)
-    xdotool("key", "--clearmodifiers", *names)
+    window and run("xdotool", "windowactivate", "--sync", window)
+    run("xdotool", "key", "--clearmodifiers", *names)
 
 
 def write_lines(path, lines):

@@ -8,8 +8,8 @@ import time
 
 from desktop import (DISPLAY, PROGRAM, ROOT, X11, DesktopTest, Geometry, accessible, atom, click,
                      clients, controls, corner_gaps, frame_window, geometry, has_state, keys,
-                     other_window, popups, press, tray_icons, viewable, wait, windows_of,
-                     write_lines, xdotool)
+                     other_window, popups, press, run, tray_icons, viewable, wait, windows_of,
+                     write_lines)
 from gi.repository import Gio, GLib
 
 WAYLAND = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": "wayland-tovlan-e2e"}
@@ -35,20 +35,14 @@ def get(service, path, interface, name):
 def set_screen(dpi, monitor):
     subprocess.run(["xrdb", "-merge"], input=f"Xft.dpi: {dpi}\n", text=True, check=True)
     for name in ("left", "right"):
-        subprocess.run(["xrandr", "--delmonitor", name], capture_output=True)
+        run("xrandr", "--delmonitor", name)
     for name, x in (("left", 0), ("*right", 640)) if monitor else ():
-        subprocess.run(["xrandr", "--setmonitor", name, f"640/170x800/212+{x}+0", "none"])
-
-
-# Notes its name, arguments and standard input, output and error, then runs on.
-NOTING_SCRIPT = """#!/bin/sh
-fds=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)
-printf '%s\\n' "$0" "$@" "$fds" > {0}.new && mv {0}.new {0} && sleep 2
-"""
+        run("xrandr", "--setmonitor", name, f"640/170x800/212+{x}+0", "none")
 
 
 class TrayTest(DesktopTest):
     """On a desktop with an XEmbed tray."""
+
     def setUp(self):
         super().setUp()
         self.helper("trayer", "--edge", "top", "--align", "right", "--widthtype", "request")
@@ -56,8 +50,12 @@ class TrayTest(DesktopTest):
         self.notes = os.path.join(self.folder, "notes")
 
     def noting_script(self, name):
+        """A program that notes its name, arguments and standard input, output and error,
+        then runs on a while."""
         with open(os.path.join(self.folder, name), "w") as script:
-            script.write(NOTING_SCRIPT.format(self.notes))
+            script.write(f'#!/bin/sh\nfds=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n'
+                         f'printf "%s\\n" "$0" "$@" "$fds" >{self.notes}.new\n'
+                         f'mv {self.notes}.new {self.notes} && sleep 2\n')
         os.chmod(script.name, 0o755)
         return script.name
 
@@ -77,7 +75,7 @@ class TrayTest(DesktopTest):
         return geometry(wait(lambda: tray_icons(launcher.pid))[0])
 
     def assertAbove(self, launcher, other):
-        xdotool("windowactivate", "--sync", other)
+        run("xdotool", "windowactivate", "--sync", other)
         self.assertGreater(clients().index(launcher.window), clients().index(other))
 
     def test_stays_above_other_windows_also_back_from_the_tray(self):
@@ -136,11 +134,11 @@ class TrayTest(DesktopTest):
                 wait(lambda: (viewable(launcher.window), windows_of(launcher.pid, caption)), (True, []))
                 self.assertTrue(tray_icons(launcher.pid), "the icon stays in the tray")
                 self.assertEqual(self.run_next(launcher)[0], new)
-                launcher.stop()
 
 
 class DesktopsTest(DesktopTest):
     """On desktops without an XEmbed tray."""
+
     def test_frame_is_flush_with_its_corner_on_every_screen(self):
         self.addCleanup(set_screen, 96, None)
         for corner, dpi, env, monitor in SCREENS:
@@ -153,7 +151,6 @@ class DesktopsTest(DesktopTest):
                 # The window grows with the screen: 3630 twips wide inside.
                 scale = dpi * float(env.get("QT_SCALE_FACTOR", 1)) / 1440
                 self.assertEqual(geometry(launcher.window).width, round(3630 * scale))
-                launcher.stop()
 
     def test_without_a_display_one_line_says_so(self):
         for display in ("", ":65000"):
@@ -170,7 +167,7 @@ class DesktopsTest(DesktopTest):
             wait(lambda: has_state(launcher.window, "HIDDEN"), True)
             time.sleep(0.2)
             self.assertFalse(viewable(launcher.window))
-            xdotool("windowactivate", launcher.window)  # as the window list does
+            run("xdotool", "windowactivate", launcher.window)  # as the window list does
             wait(lambda: (viewable(launcher.window), corner_gaps(
                 launcher.window, 4, geometry(ROOT))), (True, (0, 0)))
             self.assertTrue(has_state(launcher.window, "ABOVE"))

@@ -19,7 +19,9 @@ FILES |= {"bin/tovlan", "lib/tovlan/tovlan", "share/applications/tovlan.desktop"
 
 
 def run(*command):
-    return subprocess.run(command, check=True, stdout=subprocess.PIPE, text=True).stdout
+    result = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    assert result.returncode == 0, f"{command} failed: {result.stdout}"
+    return result.stdout
 
 
 def files_under(prefix, paths=None):
@@ -30,7 +32,6 @@ def files_under(prefix, paths=None):
 
 @unittest.skipUnless(BUILD, "TOVLAN_BUILD is not set: run through ctest")
 class InstallTest(unittest.TestCase):
-
     def assertStartsFromItsEntry(self, prefix, settings_folder):
         """The entry is valid and names the program, which opens in the corner that
         a settings file in settings_folder names."""
@@ -61,9 +62,6 @@ class InstallTest(unittest.TestCase):
         built = tempfile.mkdtemp(dir=SCRATCH)
         run("cpack", "-G", "DEB", "-B", built, "--config", f"{BUILD}/CPackConfig.cmake")
         [deb] = glob.glob(f"{built}/tovlan_*.deb")
-        lintian = subprocess.Popen(["lintian", "--fail-on", "error,warning", deb], text=True,
-                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        self.addCleanup(lambda: lintian.kill() or lintian.communicate())
         # The desktop's caches (icons, menus, manual pages) are updated once, at the end.
         self.addCleanup(run, "dpkg", "--triggers-only", "--pending")
         self.addCleanup(subprocess.run, ["dpkg", "--no-triggers", "--purge", "tovlan"],
@@ -75,8 +73,7 @@ class InstallTest(unittest.TestCase):
         self.assertStartsFromItsEntry("/usr", os.path.join(os.environ["XDG_CONFIG_HOME"], "tovlan"))
         run("dpkg", "--no-triggers", "--remove", "tovlan")
         self.assertEqual([path for path in installed + ["/usr/lib/tovlan"] if os.path.lexists(path)], [])
-        complaints = re.findall(r"^[EW]: .*", lintian.communicate(timeout=60)[0], re.M)
-        self.assertEqual((lintian.returncode, complaints), (0, []))
+        run("lintian", "--fail-on", "error,warning", deb)
 
 
 if __name__ == "__main__":
