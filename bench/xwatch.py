@@ -6,7 +6,7 @@ import ctypes
 import select
 import time
 
-from desktop import frame_window, library, prop
+from desktop import ROOT, library, prop
 
 CREATE_NOTIFY, MAP_NOTIFY, REPARENT_NOTIFY = 16, 19, 21
 SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
@@ -48,7 +48,8 @@ class _Event(ctypes.Union):
 # The desktop harness's Xlib, and what watching events takes besides.
 X11 = library("libX11.so.6", {
     "XOpenDisplay": "ps", "XCloseDisplay": "ip", "XDefaultRootWindow": "Lp", "XSync": "ipi",
-    "XSelectInput": "ipLl", "XPending": "ip", "XNextEvent": "ipp", "XConnectionNumber": "ip"})
+    "XSelectInput": "ipLl", "XPending": "ip", "XNextEvent": "ipp", "XConnectionNumber": "ip",
+    "XQueryTree": "ipLUUpN", "XFree": "ip"})
 DAMAGE = library("libXdamage.so.1", {"XDamageQueryExtension": "ipII", "XDamageCreate": "LpLi"})
 
 
@@ -116,13 +117,26 @@ class FirstWindowWatch(_DamageConnection):
             created.add(window)
             self._damage.XDamageCreate(self._display, window, DAMAGE_REPORT_RAW_RECTANGLES)
         elif kind == REPARENT_NOTIFY and event.reparent.window in created:
-            frames[frame_window(event.reparent.parent)] = event.reparent.window
+            frames[self._frame_of(event.reparent.parent)] = event.reparent.window
         elif kind == MAP_NOTIFY and not event.map.override_redirect:
             window = frames.get(event.map.window, event.map.window)
             if window in created:
                 mapped.setdefault(window, now)
         elif kind == self._damage_notify and event.damage.drawable in created:
             drawn.setdefault(event.damage.drawable, now)
+
+
+    def _frame_of(self, window):
+        """The child of the root that holds the window: the window manager's frame."""
+        root, parent, children, count = (ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p(),
+                                         ctypes.c_uint())
+        while True:
+            self._x11.XQueryTree(self._display, window, ctypes.byref(root), ctypes.byref(parent),
+                                 ctypes.byref(children), ctypes.byref(count))
+            self._x11.XFree(children)
+            if parent.value in (0, ROOT):
+                return window
+            window = parent.value
 
 
 class DamageWatch(_DamageConnection):

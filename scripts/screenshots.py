@@ -18,7 +18,7 @@ import tempfile
 import time
 import zlib
 
-from desktop import (DISPLAY, ROOT, SCRATCH, Geometry, Program, corner_gaps, frame_window,
+from desktop import (DISPLAY, ROOT, SCRATCH, Geometry, Program, corner_gaps, frame,
                      geometry, keys, library, popups, press, wait, windows_of, write_lines)
 
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
@@ -112,20 +112,20 @@ def main(out):
     try:
         wait(lambda: corner_gaps(launcher.window, 1, geometry(ROOT)), (0, 0))
         pick(launcher.pid, "Tovlan", 1)  # ドキュメント, the first name
-        shoot(out, "launcher.png", geometry(frame_window(launcher.window)))
+        shoot(out, "launcher.png", frame(launcher.window))
 
         menus = open_settings_menu(launcher)
-        shoot(out, "popup-menu.png", geometry(frame_window(launcher.window)), *map(geometry, menus))
+        shoot(out, "popup-menu.png", frame(launcher.window), *map(geometry, menus))
         keys(None, "Return")  # オプション
         options = wait(lambda: windows_of(launcher.pid, "オプション"))[0]
-        shoot(out, "options-dialog.png", geometry(frame_window(options)))
+        shoot(out, "options-dialog.png", frame(options))
         keys(options, "alt+F4")
 
         open_settings_menu(launcher)
         keys(None, "Down", "Return")  # 消去
         delete = wait(lambda: windows_of(launcher.pid, "消去"))[0]
         pick(launcher.pid, "消去", 1)  # OS の情報: the open list starts on the first name
-        shoot(out, "delete-dialog.png", geometry(frame_window(delete)))
+        shoot(out, "delete-dialog.png", frame(delete))
     finally:
         launcher.stop()
 

@@ -28,7 +28,7 @@ def library(name, prototypes):
 
 X11 = library("libX11.so.6", {
     "XOpenDisplay": "ps", "XDefaultRootWindow": "Lp", "XInternAtom": "Lpsi", "XFree": "ip",
-    "XGetWindowProperty": "ipLLlliLUIUUp", "XQueryTree": "ipLUUpN", "XGetSelectionOwner": "LpL",
+    "XGetWindowProperty": "ipLLlliLUIUUp", "XGetSelectionOwner": "LpL",
     "XTranslateCoordinates": "ipLLiiIIU", "XGetGeometry": "ipLUIINNNN"})
 # Windows come and go while they are read: an error about one that has gone must not
 # end the process, as Xlib's default handler would.
@@ -53,20 +53,6 @@ def prop(window, name):
         list((c_ulong * count.value).from_address(data.value))
     X11.XFree(data)
     return items
-
-
-def parent(window):
-    root, up, children, count = c_ulong(), c_ulong(), c_void_p(), c_uint()
-    X11.XQueryTree(DISPLAY, window, byref(root), byref(up), byref(children), byref(count))
-    X11.XFree(children)
-    return up.value
-
-
-def frame_window(window):
-    """The child of the root that holds the window: the frame openbox draws around it."""
-    while parent(window) not in (0, ROOT):
-        window = parent(window)
-    return window
 
 
 def geometry(window):
@@ -101,17 +87,28 @@ def windows_of(pid, caption=None):
 
 
 def popups(pid):
-    """The process's menus on screen: unmanaged windows right below the root."""
-    return [w for w in shown(pid) if w not in clients() and parent(w) == ROOT]
+    """The process's menus on screen: windows right on the root that openbox leaves alone."""
+    return [w for w in shown(pid) if w not in clients() and on_root(w)]
 
 
 def tray_icons(pid):
-    return [w for w in shown(pid) if w not in clients() and parent(w) != ROOT]
+    return [w for w in shown(pid) if w not in clients() and not on_root(w)]
+
+
+def on_root(window):
+    return "Parent window id: %#x (the root window)" % ROOT in run("xwininfo", "-children", "-id", window)
+
+
+def frame(window):
+    """The window with the frame openbox draws around it, as openbox announces it."""
+    x, y, width, height = geometry(window)
+    left, right, top, bottom = prop(window, "_NET_FRAME_EXTENTS") or (0, 0, 0, 0)
+    return Geometry(x - left, y - top, width + left + right, height + top + bottom)
 
 
 def corner_gaps(window, corner, area):
     """Pixels from the window's frame to the area's corner (1 top-left .. 4 bottom-right)."""
-    outer = geometry(frame_window(window))
+    outer = frame(window)
     return (outer.x - area.x if corner < 3 else area.x + area.width - outer.x - outer.width,
             outer.y - area.y if corner % 2 else area.y + area.height - outer.y - outer.height)
 

@@ -7,7 +7,7 @@ import subprocess
 import time
 
 from desktop import (DISPLAY, PROGRAM, ROOT, X11, DesktopTest, Geometry, accessible, atom, click,
-                     clients, controls, corner_gaps, frame_window, geometry, has_state, keys,
+                     clients, controls, corner_gaps, frame, geometry, has_state, keys,
                      other_window, popups, press, run, tray_icons, viewable, wait, windows_of,
                      write_lines)
 from gi.repository import Gio, GLib
@@ -80,7 +80,7 @@ class TrayTest(DesktopTest):
 
     def test_stays_above_other_windows_also_back_from_the_tray(self):
         launcher = self.launcher()
-        x, y, width, height = geometry(frame_window(launcher.window))
+        x, y, width, height = frame(launcher.window)
         process, other = other_window((x - 50, y - 50, width + 100, height + 100))
         self.addCleanup(process.kill)
         self.assertAbove(launcher, other)
