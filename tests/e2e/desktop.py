@@ -92,6 +92,7 @@ def popups(pid):
 
 
 def tray_icons(pid):
+    """The process's windows on screen that a tray has embedded."""
     return [w for w in shown(pid) if w not in clients() and not on_root(w)]
 
 
@@ -123,9 +124,9 @@ def wait(probe, expected=None, timeout=5.0):
     return seen
 
 
-def run(*command):
-    """The command's output; xdotool's commands, for one, send input as a user's (XTEST)."""
-    return subprocess.run(list(map(str, command)), capture_output=True, text=True).stdout
+def run(*command, check=False):
+    """The command's output; xdotool's commands send input as a user's (XTEST)."""
+    return subprocess.run(list(map(str, command)), capture_output=True, text=True, check=check).stdout
 
 
 def click(x, y, button=1, repeat=1):
@@ -184,7 +185,6 @@ class Program:
 
 
 def accessible(pid, caption):
-    """The process's window with that caption, as the accessibility bus shows it."""
     import pyatspi  # not before: the bench's programs run with no one listening
     return wait(lambda: next((window for app in pyatspi.Registry.getDesktop(0) if app
                               and app.get_process_id() == pid for window in app

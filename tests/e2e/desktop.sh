@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Runs a command on a private desktop, torn down on every way out: Xvfb, openbox, a session
-# D-Bus (which starts the accessibility bus when asked) and a scratch home and XDG folders;
-# tests bring a tray. The command sees PYTHONPATH (this folder, for desktop.py) and
-# TOVLAN_E2E_SCRATCH, the scratch folder, which TOVLAN_E2E_KEEP=1 keeps. Usage:
-#   TOVLAN_PROGRAM=build/tovlan tests/e2e/desktop.sh [--timeout S] -- python3 -m unittest test_desktop
+# desktop.sh [--timeout S] -- COMMAND: runs it on a private desktop (Xvfb, openbox, a session
+# D-Bus that starts the accessibility bus, a scratch home in TOVLAN_E2E_SCRATCH, which
+# TOVLAN_E2E_KEEP=1 keeps), with this folder on PYTHONPATH; torn down on every way out.
 set -euo pipefail
 limit=100
 [ "${1:-}" = --timeout ] && { limit=$2; shift 2; }

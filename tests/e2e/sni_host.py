@@ -1,6 +1,5 @@
-"""A StatusNotifierItem watcher standing in for the panel of Xfce or KDE Plasma: it owns
-org.kde.StatusNotifierWatcher, says a host is present and lists the items that register,
-newest last, for the test to call as a panel would. Prints "ready" once it owns the name."""
+"""A StatusNotifierItem watcher in place of Xfce's or Plasma's panel: says a host is present and
+lists the items that register, newest last, for the test to call. Prints "ready" once up."""
 
 from gi.repository import Gio, GLib
 

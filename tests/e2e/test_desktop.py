@@ -1,6 +1,5 @@
-"""What only a real X server shows: the launcher above other windows, flush with a corner on
-every kind of screen, in and out of the tray (trayer's XEmbed, a StatusNotifierItem host, none),
-opening targets through the desktop's shell, brought back by its dialogs; without a display."""
+"""What only a real X server shows: the launcher on top, flush with a corner of any screen, its
+tray (XEmbed, StatusNotifierItem, none), the desktop's shell, the dialogs; no display at all."""
 
 import os
 import subprocess
@@ -50,8 +49,7 @@ class TrayTest(DesktopTest):
         self.notes = os.path.join(self.folder, "notes")
 
     def noting_script(self, name):
-        """A program that notes its name, arguments and standard input, output and error,
-        then runs on a while."""
+        """A program that notes its name, arguments and fds 0 to 2, then runs on a while."""
         with open(os.path.join(self.folder, name), "w") as script:
             script.write(f'#!/bin/sh\nfds=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n'
                          f'printf "%s\\n" "$0" "$@" "$fds" >{self.notes}.new\n'
@@ -153,10 +151,9 @@ class DesktopsTest(DesktopTest):
                 self.assertEqual(geometry(launcher.window).width, round(3630 * scale))
 
     def test_without_a_display_one_line_says_so(self):
-        for display in ("", ":65000"):
-            env = {**os.environ, **WAYLAND, "DISPLAY": display}
-            result = subprocess.run([PROGRAM], capture_output=True, text=True, timeout=10,
-                                    env={name: value for name, value in env.items() if value})
+        for display in ({}, {"DISPLAY": ":65000"}):
+            env = {name: value for name, value in os.environ.items() if name != "DISPLAY"}
+            result = subprocess.run([PROGRAM], env=env | WAYLAND | display, capture_output=True, text=True)
             self.assertEqual(result.returncode, 1)
             self.assertRegex(result.stderr, r"\ATovlan: 画面がありません [^\n]*\n\Z")
 
