@@ -253,8 +253,9 @@ def main():
     stamps = os.path.join(folder, "launch-stamps")
     os.environ["TOVLAN_BENCH_STAMPS"] = stamps
     log = open(os.path.join(folder, "programs.log"), "w")
-    # Another program's window, to take the focus away as the user's work does.
-    other, other_id = other_window((600, 300, 200, 60))
+    # Another program's window, to take the focus away as the user's work does; it
+    # goes with the desktop.
+    other_id = other_window((600, 300, 200, 60))
     load_before = os.getloadavg()
     latencies, answers = {}, []
 
@@ -265,37 +266,33 @@ def main():
         answers.extend(answered)
         os.remove(stamps)
 
-    try:
-        # One unmeasured start of each, so neither pays for a cold page cache.
-        for command in ([launcher], [baseline]):
-            warm = Run(command, folder, log)
-            warm.start()
-            warm.stop()
-        # Start-up varies most from run to run, and costs least to repeat.
-        launcher_starts, baseline_starts = [], []
-        for number in range(arguments.extra_startups):
-            pair = [([launcher], launcher_starts), ([baseline], baseline_starts)]
-            for command, starts in pair if number % 2 == 0 else reversed(pair):
-                start = Run(command, folder, log)
-                start.start()
-                start.stop()
-                starts.append(start)
-        launcher_runs, baseline_runs = [], []
-        for number in range(arguments.runs):
-            pair = [("Tovlan", [launcher], launcher_runs, launches),
-                    ("bare Qt", [baseline], baseline_runs, None)]
-            for name, command, runs, after in pair if number % 2 == 0 else reversed(pair):
-                run = one_run(command, folder, log, arguments, other_id, after)
-                runs.append(run)
-                print(f"run {number + 1:2d} {name:7s}: start-up {run.startup_ms:6.1f} ms, "
-                      f"RSS {run.rss_kib / 1024:5.1f} MiB, idle {run.wakeups:3d} wake-ups "
-                      f"{run.cpu_ms:5.1f} ms CPU, unfocused {procstat.switches(run.unfocused_activity)}",
-                      file=sys.stderr, flush=True)
-        xdg_open = measure_xdg_open(os.path.join(folder, "議事録 ベンチ.txt"), stamps, log,
-                                    arguments.launches_per_run * 3)
-    finally:
-        other.terminate()
-        other.wait()
+    # One unmeasured start of each, so neither pays for a cold page cache.
+    for command in ([launcher], [baseline]):
+        warm = Run(command, folder, log)
+        warm.start()
+        warm.stop()
+    # Start-up varies most from run to run, and costs least to repeat.
+    launcher_starts, baseline_starts = [], []
+    for number in range(arguments.extra_startups):
+        pair = [([launcher], launcher_starts), ([baseline], baseline_starts)]
+        for command, starts in pair if number % 2 == 0 else reversed(pair):
+            start = Run(command, folder, log)
+            start.start()
+            start.stop()
+            starts.append(start)
+    launcher_runs, baseline_runs = [], []
+    for number in range(arguments.runs):
+        pair = [("Tovlan", [launcher], launcher_runs, launches),
+                ("bare Qt", [baseline], baseline_runs, None)]
+        for name, command, runs, after in pair if number % 2 == 0 else reversed(pair):
+            run = one_run(command, folder, log, arguments, other_id, after)
+            runs.append(run)
+            print(f"run {number + 1:2d} {name:7s}: start-up {run.startup_ms:6.1f} ms, "
+                  f"RSS {run.rss_kib / 1024:5.1f} MiB, idle {run.wakeups:3d} wake-ups "
+                  f"{run.cpu_ms:5.1f} ms CPU, unfocused {procstat.switches(run.unfocused_activity)}",
+                  file=sys.stderr, flush=True)
+    xdg_open = measure_xdg_open(os.path.join(folder, "議事録 ベンチ.txt"), stamps, log,
+                                arguments.launches_per_run * 3)
     launcher_starts += launcher_runs
     baseline_starts += baseline_runs
     print(benchreport.table(launcher_runs, baseline_runs, (launcher_starts, baseline_starts),

@@ -150,16 +150,15 @@ def write_settings(folder, startup_list="", corner=4):
 
 
 def other_window(area):
-    """Another program's window over the area (x, y, width, height): (process, window)."""
-    process = subprocess.Popen(["xmessage", "-name", "tovlan-other", "-geometry",
-                                "{2}x{3}+{0}+{1}".format(*area), "another program"])
-    return process, wait(lambda: [w for w in clients()
-                                  if prop(w, "WM_CLASS").startswith(b"tovlan-other\0")])[0]
+    """Another program's window over the area (x, y, width, height), until the desktop ends."""
+    subprocess.Popen(["xmessage", "-name", "tovlan-other", "-geometry", "{2}x{3}+{0}+{1}".format(*area),
+                      "another program"])
+    return wait(lambda: [w for w in clients() if prop(w, "WM_CLASS").startswith(b"tovlan-other\0")])[0]
 
 
 class Program:
-    """One run of a program, by default of the launcher copied into the folder, as it
-    reads the settings beside itself; by default with Qt's X platform and accessibility."""
+    """A program run, by default the launcher copied into the folder (its settings are beside
+    it), by default with Qt's X platform and accessibility."""
 
     def __init__(self, folder, path=None, env=None, **popen):
         self.path, self.process = path or shutil.copy2(PROGRAM, folder), None

@@ -21,7 +21,6 @@ WATCHER, ITEM, MENU = "org.kde.StatusNotifierWatcher", "org.kde.StatusNotifierIt
 
 
 def call(service, path, interface, method, signature=None, *args):
-    """A call on the session bus, as a panel makes it; the unpacked reply."""
     return Gio.bus_get_sync(Gio.BusType.SESSION).call_sync(
         service, path, interface, method, signature and GLib.Variant(signature, args), None,
         Gio.DBusCallFlags.NONE, 5000, None).unpack()
@@ -79,8 +78,7 @@ class TrayTest(DesktopTest):
     def test_stays_above_other_windows_also_back_from_the_tray(self):
         launcher = self.launcher()
         x, y, width, height = frame(launcher.window)
-        process, other = other_window((x - 50, y - 50, width + 100, height + 100))
-        self.addCleanup(process.kill)
+        other = other_window((x - 50, y - 50, width + 100, height + 100))
         self.assertAbove(launcher, other)
         icon = self.into_tray(launcher)
         click(icon.x + 2, icon.y + 2, repeat=2)
