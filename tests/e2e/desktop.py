@@ -3,6 +3,7 @@ sent with xdotool (XTEST: openbox sees a user's), controls found by accessible n
 
 import ctypes
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -28,10 +29,8 @@ def library(name, prototypes):
 
 X11 = library("libX11.so.6", {
     "XOpenDisplay": "ps", "XDefaultRootWindow": "Lp", "XInternAtom": "Lpsi", "XFree": "ip",
-    "XGetWindowProperty": "ipLLlliLUIUUp", "XGetSelectionOwner": "LpL",
-    "XTranslateCoordinates": "ipLLiiIIU", "XGetGeometry": "ipLUIINNNN"})
-# Windows come and go while they are read: an error about one that has gone must not
-# end the process, as Xlib's default handler would.
+    "XGetWindowProperty": "ipLLlliLUIUUp", "XGetSelectionOwner": "LpL"})
+# Windows come and go: an error about one that has gone must not end us, as Xlib's would.
 IGNORE_ERRORS = ctypes.CFUNCTYPE(c_int, c_void_p, c_void_p)(lambda *_: 0)
 X11.XSetErrorHandler(IGNORE_ERRORS)
 DISPLAY = X11.XOpenDisplay(None)
@@ -56,11 +55,8 @@ def prop(window, name):
 
 
 def geometry(window):
-    x, y, width, height, unused, child = c_int(), c_int(), c_uint(), c_uint(), c_uint(), c_ulong()
-    X11.XGetGeometry(DISPLAY, window, byref(child), byref(x), byref(y), byref(width), byref(height),
-                     byref(unused), byref(unused))
-    X11.XTranslateCoordinates(DISPLAY, window, ROOT, 0, 0, byref(x), byref(y), byref(child))
-    return Geometry(x.value, y.value, width.value, height.value)
+    info = run("xwininfo", "-id", window)
+    return Geometry(*map(int, re.findall(r"(?:Absolute upper-left [XY]|Width|Height): +(-?\d+)", info)))
 
 
 def viewable(window):
@@ -92,7 +88,6 @@ def popups(pid):
 
 
 def tray_icons(pid):
-    """The process's windows on screen that a tray has embedded."""
     return [w for w in shown(pid) if w not in clients() and not on_root(w)]
 
 
@@ -157,8 +152,7 @@ def other_window(area):
 
 
 class Program:
-    """A program run, by default the launcher copied into the folder (its settings are beside
-    it), by default with Qt's X platform and accessibility."""
+    """A run of the launcher from a copy in the folder, as its settings go beside it, or of path."""
 
     def __init__(self, folder, path=None, env=None, **popen):
         self.path, self.process = path or shutil.copy2(PROGRAM, folder), None
@@ -168,7 +162,6 @@ class Program:
     def launch(self):
         self.process = subprocess.Popen([self.path], **self.popen)
         self.pid = self.process.pid
-        return self
 
     def start(self):
         self.launch()

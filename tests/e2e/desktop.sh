@@ -6,7 +6,6 @@ set -euo pipefail
 limit=100
 [ "${1:-}" = --timeout ] && { limit=$2; shift 2; }
 [ "${1:-}" = -- ] && shift
-[ -z "${TOVLAN_PROGRAM:-}" ] || export TOVLAN_PROGRAM=$(realpath "$TOVLAN_PROGRAM")
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tovlan-e2e.XXXXXX")
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; [ "${TOVLAN_E2E_KEEP:-}" = 1 ] || rm -rf "$scratch"' EXIT
@@ -21,7 +20,7 @@ started() {  # NAME PROBE...: notes the process started last, waits up to 10 s f
 
 export HOME=$scratch/home XDG_CONFIG_HOME=$scratch/config XDG_CACHE_HOME=$scratch/cache
 export XDG_DATA_HOME=$scratch/data XDG_RUNTIME_DIR=$scratch/runtime TOVLAN_E2E_SCRATCH=$scratch
-mkdir -p -m 700 "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+mkdir -p -m 700 "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_DATA_HOME/applications" "$XDG_RUNTIME_DIR"
 unset AT_SPI_BUS_ADDRESS WAYLAND_DISPLAY SESSION_MANAGER PYTHONHOME
 export PYTHONDONTWRITEBYTECODE=1 PYTHONPATH=$(dirname "$(realpath "$0")")
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/bus
@@ -38,7 +37,4 @@ started openbox sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id
 # In the background, so that the TERM trap runs at once.
 timeout --kill-after=5 "$limit" "$@" &
 pids+=($!)
-status=0
-wait $! || status=$?
-[ $status -ne 124 ] || echo "desktop: $* ran longer than $limit s" >&2
-exit $status
+wait $! || { status=$?; [ $status -ne 124 ] || echo "desktop: $* ran longer than $limit s" >&2; exit $status; }
