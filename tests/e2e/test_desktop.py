@@ -139,7 +139,7 @@ class DesktopsTest(DesktopTest):
                 launcher = self.launcher(corner=corner, env=env)
                 area = monitor or geometry(ROOT)
                 wait(lambda: corner_gaps(launcher.window, corner, area), (0, 0))
-                self.assertTrue(has_state(launcher.window, "ABOVE"))
+                self.assertTrue(has_state(launcher.window, "ABOVE"), "kept on top")
                 # The window grows with the screen: 3630 twips wide inside.
                 scale = dpi * float(env.get("QT_SCALE_FACTOR", 1)) / 1440
                 self.assertEqual(geometry(launcher.window).width, round(3630 * scale))
@@ -161,7 +161,7 @@ class DesktopsTest(DesktopTest):
             run("xdotool", "windowactivate", launcher.window)  # as the window list does
             wait(lambda: (viewable(launcher.window), corner_gaps(
                 launcher.window, 4, geometry(ROOT))), (True, (0, 0)))
-            self.assertTrue(has_state(launcher.window, "ABOVE"))
+            self.assertTrue(has_state(launcher.window, "ABOVE"), "kept on top")
 
     def test_status_notifier_host_restores_and_ends_it(self):
         host = self.helper("/usr/bin/python3", os.path.dirname(__file__) + "/sni_host.py",
