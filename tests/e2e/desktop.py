@@ -147,7 +147,7 @@ def write_settings(folder, startup_list="", corner=4):
 def other_window(area):
     """Another program's window over the area (x, y, width, height), until the desktop ends."""
     subprocess.Popen(["xmessage", "-name", "tovlan-other", "-geometry", "{2}x{3}+{0}+{1}".format(*area),
-                      "another program"])
+                      "another program"], stderr=subprocess.DEVNULL)  # it ends with X
     return wait(lambda: [w for w in clients() if prop(w, "WM_CLASS").startswith(b"tovlan-other\0")])[0]
 
 
