@@ -152,7 +152,7 @@ def other_window(area):
 
 
 class Program:
-    """A run of the launcher from a copy in the folder, as its settings go beside it, or of path."""
+    """One run of path, or of the launcher copied into the folder, whose settings go beside it."""
 
     def __init__(self, folder, path=None, env=None, **popen):
         self.path, self.process = path or shutil.copy2(PROGRAM, folder), None
