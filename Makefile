@@ -100,4 +100,5 @@ deb: build
 
 # The README's pictures, taken on a private virtual desktop.
 screenshots: build
-	TOVLAN_SCREENSHOTS=$(CURDIR)/docs/screenshots tests/e2e/run-e2e.sh $(BUILD)/tovlan screenshots
+	TOVLAN_PROGRAM=$(BUILD)/tovlan tests/e2e/desktop.sh -- \
+	  /usr/bin/python3 scripts/screenshots.py $(CURDIR)/docs/screenshots

@@ -28,13 +28,14 @@ import time
 
 import benchreport
 import procstat
+from desktop import Program, geometry, other_window, write_lines, write_settings
+from desktop import run as run_command
 from xwatch import DamageWatch, FirstWindowWatch
 
 LIST_ENTRIES = 99
 # The first entries of the list, in order: one target of each kind.
 LAUNCH_KINDS = ["program", "document", "folder", "URL", "desktop entry"]
 URL_SCHEME = "tovlan-bench"
-SETTINGS_NAME = "設定.ini"
 # Where the run button sits in the launcher's window, in pixels at 96 dpi:
 # left 3045 twips, width 600, height 285.
 RUN_BUTTON_CENTRE = (203 + 20, 9)
@@ -54,11 +55,6 @@ def parse_arguments():
     parser.add_argument("--unfocused-seconds", type=float, default=5.0)
     parser.add_argument("--scratch", default=os.environ.get("TOVLAN_E2E_SCRATCH", "/tmp"))
     return parser.parse_args()
-
-
-def write_cp932_lines(path, lines):
-    with open(path, "wb") as file:
-        file.write("".join(line + "\r\n" for line in lines).encode("cp932"))
 
 
 def prepare_desktop(folder, target):
@@ -102,8 +98,8 @@ def prepare_launcher(arguments, folder):
         lines += [f"計測用ターゲット{number}", target]
     for number in range(len(targets) + 1, LIST_ENTRIES + 1):
         lines += [f"アプリケーション～{number:02d}号 ﾒﾓ", f"/opt/ツール/道具{number:02d}/起動"]
-    write_cp932_lines(list_path, lines)
-    write_cp932_lines(os.path.join(folder, SETTINGS_NAME), [list_path, "", " 4 "] * 4)
+    write_lines(list_path, lines)
+    write_settings(folder, list_path, corner=4)
     return program
 
 
@@ -111,16 +107,19 @@ class Run:
     """One start of a program: its start-up, memory and idle figures."""
 
     def __init__(self, command, folder, log):
-        self.command, self.folder, self.log = command, folder, log
-        self.process = None
+        self.program = Program(folder, command[0], dict(os.environ), stdout=log,
+                               stderr=subprocess.STDOUT)
         self.window = 0
 
+    @property
+    def process(self):
+        return self.program.process
+
     def start(self):
-        pointer(*NEUTRAL_POINTER)
+        run_command("xdotool", "mousemove", *NEUTRAL_POINTER)
         with FirstWindowWatch() as watch:
             started = time.monotonic_ns()
-            self.process = subprocess.Popen(self.command, cwd=self.folder, stdout=self.log,
-                                            stderr=subprocess.STDOUT)
+            self.program.launch()
             self.window, mapped, drawn = watch.wait(self.process.pid)
         self.startup_ms = (drawn - started) / 1e6
         self.map_ms = (mapped - started) / 1e6
@@ -133,9 +132,9 @@ class Run:
         self.rss_kib = procstat.resident_kib(self.process.pid)
         self.activity = self._activity_over(seconds)
 
-    def idle_unfocused(self, other_window, seconds):
+    def idle_unfocused(self, other_id, seconds):
         """Activity while another program's window has the focus, as all day long."""
-        subprocess.run(["xdotool", "windowactivate", "--sync", str(other_window)], check=True)
+        run_command("xdotool", "windowactivate", "--sync", other_id)
         time.sleep(0.5)
         self.unfocused_activity = self._activity_over(seconds)
 
@@ -153,30 +152,13 @@ class Run:
         return procstat.switches(self.activity)
 
     def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        self.program.stop()
 
 
 def sleep_until(monotonic_ns):
     left = (monotonic_ns - time.monotonic_ns()) / 1e9
     if left > 0:
         time.sleep(left)
-
-
-def pointer(x, y):
-    subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=True)
-
-
-def window_origin(window):
-    out = subprocess.run(["xwininfo", "-id", str(window)], check=True, capture_output=True,
-                         text=True).stdout
-    fields = dict(line.strip().split(": ", 1) for line in out.splitlines() if ": " in line)
-    return int(fields["Absolute upper-left X"]), int(fields["Absolute upper-left Y"])
 
 
 def measure_launches(run, stamps, count):
@@ -191,7 +173,7 @@ def measure_launches(run, stamps, count):
     latencies, answers, launched = {}, [], 0
     try:
         send(f"windowactivate --sync {run.window}")
-        x, y = window_origin(run.window)
+        x, y = geometry(run.window)[:2]
         with DamageWatch(run.window) as drawing:
             for kind in LAUNCH_KINDS:
                 send("key Down")
@@ -246,26 +228,17 @@ def wait_for_stamp(stamps, count, timeout=5.0):
                        "where the benchmark clicks, or the handler was not found")
 
 
-def one_run(command, folder, log, arguments, other_window, after=None):
+def one_run(command, folder, log, arguments, other_id, after=None):
     run = Run(command, folder, log)
     try:
         run.start()
         run.idle(arguments.idle_seconds)
-        run.idle_unfocused(other_window, arguments.unfocused_seconds)
+        run.idle_unfocused(other_id, arguments.unfocused_seconds)
         if after:
             after(run)
     finally:
         run.stop()
     return run
-
-
-def open_other_window():
-    """Another program's window, to take the focus away as the user's work does."""
-    other = subprocess.Popen(["xmessage", "-name", "tovlan-bench-other", "-geometry", "+600+300",
-                              "another program"])
-    found = subprocess.run(["xdotool", "search", "--sync", "--classname", "^tovlan-bench-other$"],
-                           check=True, capture_output=True, text=True, timeout=10)
-    return other, int(found.stdout.split()[0])
 
 
 def main():
@@ -280,7 +253,9 @@ def main():
     stamps = os.path.join(folder, "launch-stamps")
     os.environ["TOVLAN_BENCH_STAMPS"] = stamps
     log = open(os.path.join(folder, "programs.log"), "w")
-    other, other_window = open_other_window()
+    # Another program's window, to take the focus away as the user's work does; it
+    # goes with the desktop.
+    other_id = other_window((600, 300, 200, 60))
     load_before = os.getloadavg()
     latencies, answers = {}, []
 
@@ -291,37 +266,33 @@ def main():
         answers.extend(answered)
         os.remove(stamps)
 
-    try:
-        # One unmeasured start of each, so neither pays for a cold page cache.
-        for command in ([launcher], [baseline]):
-            warm = Run(command, folder, log)
-            warm.start()
-            warm.stop()
-        # Start-up varies most from run to run, and costs least to repeat.
-        launcher_starts, baseline_starts = [], []
-        for number in range(arguments.extra_startups):
-            pair = [([launcher], launcher_starts), ([baseline], baseline_starts)]
-            for command, starts in pair if number % 2 == 0 else reversed(pair):
-                start = Run(command, folder, log)
-                start.start()
-                start.stop()
-                starts.append(start)
-        launcher_runs, baseline_runs = [], []
-        for number in range(arguments.runs):
-            pair = [("Tovlan", [launcher], launcher_runs, launches),
-                    ("bare Qt", [baseline], baseline_runs, None)]
-            for name, command, runs, after in pair if number % 2 == 0 else reversed(pair):
-                run = one_run(command, folder, log, arguments, other_window, after)
-                runs.append(run)
-                print(f"run {number + 1:2d} {name:7s}: start-up {run.startup_ms:6.1f} ms, "
-                      f"RSS {run.rss_kib / 1024:5.1f} MiB, idle {run.wakeups:3d} wake-ups "
-                      f"{run.cpu_ms:5.1f} ms CPU, unfocused {procstat.switches(run.unfocused_activity)}",
-                      file=sys.stderr, flush=True)
-        xdg_open = measure_xdg_open(os.path.join(folder, "議事録 ベンチ.txt"), stamps, log,
-                                    arguments.launches_per_run * 3)
-    finally:
-        other.terminate()
-        other.wait()
+    # One unmeasured start of each, so neither pays for a cold page cache.
+    for command in ([launcher], [baseline]):
+        warm = Run(command, folder, log)
+        warm.start()
+        warm.stop()
+    # Start-up varies most from run to run, and costs least to repeat.
+    launcher_starts, baseline_starts = [], []
+    for number in range(arguments.extra_startups):
+        pair = [([launcher], launcher_starts), ([baseline], baseline_starts)]
+        for command, starts in pair if number % 2 == 0 else reversed(pair):
+            start = Run(command, folder, log)
+            start.start()
+            start.stop()
+            starts.append(start)
+    launcher_runs, baseline_runs = [], []
+    for number in range(arguments.runs):
+        pair = [("Tovlan", [launcher], launcher_runs, launches),
+                ("bare Qt", [baseline], baseline_runs, None)]
+        for name, command, runs, after in pair if number % 2 == 0 else reversed(pair):
+            run = one_run(command, folder, log, arguments, other_id, after)
+            runs.append(run)
+            print(f"run {number + 1:2d} {name:7s}: start-up {run.startup_ms:6.1f} ms, "
+                  f"RSS {run.rss_kib / 1024:5.1f} MiB, idle {run.wakeups:3d} wake-ups "
+                  f"{run.cpu_ms:5.1f} ms CPU, unfocused {procstat.switches(run.unfocused_activity)}",
+                  file=sys.stderr, flush=True)
+    xdg_open = measure_xdg_open(os.path.join(folder, "議事録 ベンチ.txt"), stamps, log,
+                                arguments.launches_per_run * 3)
     launcher_starts += launcher_runs
     baseline_starts += baseline_runs
     print(benchreport.table(launcher_runs, baseline_runs, (launcher_starts, baseline_starts),

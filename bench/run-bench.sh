@@ -10,7 +10,7 @@ for program in "$build/tovlan" "$build/bench/tovlan-bench-baseline" \
     "$build/bench/tovlan-bench-target"; do
     [ -x "$program" ] || { echo "bench: no $program; build first (make bench does)" >&2; exit 1; }
 done
-exec "$here/../tests/e2e/desktop.sh" --timeout 1800 --name bench -- \
+exec "$here/../tests/e2e/desktop.sh" --timeout 1800 -- \
     /usr/bin/python3 "$here/bench.py" --launcher "$build/tovlan" \
     --baseline "$build/bench/tovlan-bench-baseline" \
     --target "$build/bench/tovlan-bench-target" "$@"

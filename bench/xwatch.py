@@ -6,6 +6,8 @@ import ctypes
 import select
 import time
 
+from desktop import ROOT, library, prop
+
 CREATE_NOTIFY, MAP_NOTIFY, REPARENT_NOTIFY = 16, 19, 21
 SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
 DAMAGE_REPORT_RAW_RECTANGLES = 0
@@ -43,41 +45,12 @@ class _Event(ctypes.Union):
                 ("damage", _Damage), ("pad", ctypes.c_long * 24)]
 
 
-# Windows come and go while they are watched; an X error about one that has
-# gone already must not end the watcher, as Xlib's default handler would.
-_ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
-_ignore_errors = _ERROR_HANDLER(lambda display, error: 0)
-
-
-def _libraries():
-    x11 = ctypes.CDLL("libX11.so.6")
-    damage = ctypes.CDLL("libXdamage.so.1")
-    vp, ul = ctypes.c_void_p, ctypes.c_ulong
-    x11.XOpenDisplay.restype = vp
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XDefaultRootWindow.restype = ul
-    x11.XDefaultRootWindow.argtypes = [vp]
-    x11.XSelectInput.argtypes = [vp, ul, ctypes.c_long]
-    x11.XSync.argtypes = [vp, ctypes.c_int]
-    x11.XPending.argtypes = [vp]
-    x11.XNextEvent.argtypes = [vp, ctypes.POINTER(_Event)]
-    x11.XConnectionNumber.argtypes = [vp]
-    x11.XCloseDisplay.argtypes = [vp]
-    x11.XInternAtom.restype = ul
-    x11.XInternAtom.argtypes = [vp, ctypes.c_char_p, ctypes.c_int]
-    x11.XGetWindowProperty.argtypes = [
-        vp, ul, ul, ctypes.c_long, ctypes.c_long, ctypes.c_int, ul, ctypes.POINTER(ul),
-        ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ul), ctypes.POINTER(ul),
-        ctypes.POINTER(ctypes.c_void_p)]
-    x11.XFree.argtypes = [vp]
-    x11.XSetErrorHandler.argtypes = [_ERROR_HANDLER]
-    x11.XQueryTree.argtypes = [vp, ul, ctypes.POINTER(ul), ctypes.POINTER(ul),
-                               ctypes.POINTER(ctypes.c_void_p), ctypes.POINTER(ctypes.c_uint)]
-    damage.XDamageQueryExtension.argtypes = [vp, ctypes.POINTER(ctypes.c_int),
-                                             ctypes.POINTER(ctypes.c_int)]
-    damage.XDamageCreate.restype = ul
-    damage.XDamageCreate.argtypes = [vp, ul, ctypes.c_int]
-    return x11, damage
+# The desktop harness's Xlib, and what watching events takes besides.
+X11 = library("libX11.so.6", {
+    "XOpenDisplay": "ps", "XCloseDisplay": "ip", "XDefaultRootWindow": "Lp", "XSync": "ipi",
+    "XSelectInput": "ipLl", "XPending": "ip", "XNextEvent": "ipp", "XConnectionNumber": "ip",
+    "XQueryTree": "ipLUUpN", "XFree": "ip"})
+DAMAGE = library("libXdamage.so.1", {"XDamageQueryExtension": "ipII", "XDamageCreate": "LpLi"})
 
 
 class _DamageConnection:
@@ -85,8 +58,7 @@ class _DamageConnection:
     on leaving a with block."""
 
     def __init__(self):
-        self._x11, self._damage = _libraries()
-        self._x11.XSetErrorHandler(_ignore_errors)
+        self._x11, self._damage = X11, DAMAGE
         self._display = self._x11.XOpenDisplay(None)
         if not self._display:
             raise RuntimeError("cannot open the X display")
@@ -116,7 +88,6 @@ class FirstWindowWatch(_DamageConnection):
     def __init__(self):
         super().__init__()
         self._root = self._x11.XDefaultRootWindow(self._display)
-        self._pid_atom = self._x11.XInternAtom(self._display, b"_NET_WM_PID", 0)
         self._x11.XSelectInput(self._display, self._root, SUBSTRUCTURE_NOTIFY_MASK)
         self._x11.XSync(self._display, 0)
 
@@ -128,11 +99,11 @@ class FirstWindowWatch(_DamageConnection):
         event = _Event()
         while True:
             while self._x11.XPending(self._display):
-                self._x11.XNextEvent(self._display, ctypes.byref(event))
+                self._x11.XNextEvent(self._display, ctypes.addressof(event))
                 now = time.monotonic_ns()
                 self._note(event, now, created, frames, mapped, drawn)
             for window, at in mapped.items():
-                if window in drawn and self._pid_of(window) == pid:
+                if window in drawn and prop(window, "_NET_WM_PID") == [pid]:
                     return window, at, max(at, drawn[window])
             left = deadline - time.monotonic()
             if left <= 0:
@@ -146,7 +117,7 @@ class FirstWindowWatch(_DamageConnection):
             created.add(window)
             self._damage.XDamageCreate(self._display, window, DAMAGE_REPORT_RAW_RECTANGLES)
         elif kind == REPARENT_NOTIFY and event.reparent.window in created:
-            frames[self._toplevel(event.reparent.parent)] = event.reparent.window
+            frames[self._frame_of(event.reparent.parent)] = event.reparent.window
         elif kind == MAP_NOTIFY and not event.map.override_redirect:
             window = frames.get(event.map.window, event.map.window)
             if window in created:
@@ -154,33 +125,18 @@ class FirstWindowWatch(_DamageConnection):
         elif kind == self._damage_notify and event.damage.drawable in created:
             drawn.setdefault(event.damage.drawable, now)
 
-    def _toplevel(self, window):
-        """The child of the root that holds window: the window manager's frame."""
-        root, parent = ctypes.c_ulong(), ctypes.c_ulong()
-        children, count = ctypes.c_void_p(), ctypes.c_uint()
+
+    def _frame_of(self, window):
+        """The child of the root that holds the window: the window manager's frame."""
+        root, parent, children, count = (ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p(),
+                                         ctypes.c_uint())
         while True:
-            if not self._x11.XQueryTree(self._display, window, ctypes.byref(root),
-                                        ctypes.byref(parent), ctypes.byref(children),
-                                        ctypes.byref(count)):
-                return window
-            if children:
-                self._x11.XFree(children)
-            if parent.value in (0, root.value):
+            self._x11.XQueryTree(self._display, window, ctypes.byref(root), ctypes.byref(parent),
+                                 ctypes.byref(children), ctypes.byref(count))
+            self._x11.XFree(children)
+            if parent.value in (0, ROOT):
                 return window
             window = parent.value
-
-    def _pid_of(self, window):
-        kind, fmt = ctypes.c_ulong(), ctypes.c_int()
-        count, after, data = ctypes.c_ulong(), ctypes.c_ulong(), ctypes.c_void_p()
-        ok = self._x11.XGetWindowProperty(
-            self._display, window, self._pid_atom, 0, 1, 0, 0, ctypes.byref(kind),
-            ctypes.byref(fmt), ctypes.byref(count), ctypes.byref(after), ctypes.byref(data))
-        if ok != 0 or not data.value:
-            return 0
-        try:
-            return ctypes.cast(data, ctypes.POINTER(ctypes.c_ulong))[0] if count.value else 0
-        finally:
-            self._x11.XFree(data)
 
 
 class DamageWatch(_DamageConnection):
@@ -197,7 +153,7 @@ class DamageWatch(_DamageConnection):
         self._x11.XSync(self._display, 0)
         event = _Event()
         while self._x11.XPending(self._display):
-            self._x11.XNextEvent(self._display, ctypes.byref(event))
+            self._x11.XNextEvent(self._display, ctypes.addressof(event))
 
     def next_drawn(self, timeout=5.0):
         """Monotonic nanoseconds of the next drawing into the window, or None."""
@@ -206,7 +162,7 @@ class DamageWatch(_DamageConnection):
         event = _Event()
         while True:
             while self._x11.XPending(self._display):
-                self._x11.XNextEvent(self._display, ctypes.byref(event))
+                self._x11.XNextEvent(self._display, ctypes.addressof(event))
                 if event.any.type == self._damage_notify:
                     return time.monotonic_ns()
             left = deadline - time.monotonic()

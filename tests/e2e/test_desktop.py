@@ -1,0 +1,192 @@
+"""What only a real X server shows: the launcher on top, flush with a corner of any screen, its
+tray (XEmbed, StatusNotifierItem, none), the desktop's shell, the dialogs; no display at all."""
+
+import os
+import subprocess
+import time
+
+from desktop import (DISPLAY, PROGRAM, ROOT, X11, DesktopTest, Geometry, accessible, atom, click, clients,
+                     controls, corner_gaps, frame, geometry, has_state, keys, other_window, popups,
+                     press, run, tray_icons, viewable, wait, windows_of, write_lines)
+from gi.repository import Gio, GLib
+
+WAYLAND = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": "wayland-tovlan-e2e"}
+RIGHT = Geometry(640, 0, 640, 800)  # the primary monitor, right of another
+# corner (1 top-left .. 4 bottom-right), Xft.dpi, environment, primary monitor; the plain screen last
+SCREENS = [(1, 96, {}, None), (2, 96, {}, None), (3, 96, {}, None), (4, 96, {}, None),
+           (1, 96, {}, RIGHT), (4, 96, {}, RIGHT), (4, 144, {}, None), (1, 192, {}, None),
+           (4, 96, {"QT_SCALE_FACTOR": "2"}, None), (4, 96, WAYLAND, None)]
+WATCHER, ITEM, MENU = "org.kde.StatusNotifierWatcher", "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
+
+
+def call(service, path, interface, method, signature=None, *args):
+    return Gio.bus_get_sync(Gio.BusType.SESSION).call_sync(
+        service, path, interface, method, signature and GLib.Variant(signature, args), None,
+        Gio.DBusCallFlags.NONE, 5000, None).unpack()
+
+
+def get(service, path, interface, name):
+    return call(service, path, "org.freedesktop.DBus.Properties", "Get", "(ss)", interface, name)[0]
+
+
+def set_screen(dpi, monitor):
+    subprocess.run(["xrdb", "-merge"], input=f"Xft.dpi: {dpi}\n", text=True, check=True)
+    run("xrandr", "--delmonitor", "left", "--delmonitor", "right")
+    if monitor:
+        run("xrandr", "--setmonitor", "left", "640/170x800/212+0+0", "none",
+            "--setmonitor", "*right", "640/170x800/212+640+0", "none", check=True)
+
+
+class TrayTest(DesktopTest):
+    """On a desktop with an XEmbed tray."""
+
+    def setUp(self):
+        super().setUp()
+        self.helper("trayer", "--edge", "top", "--align", "right", "--widthtype", "request")
+        wait(lambda: X11.XGetSelectionOwner(DISPLAY, atom("_NET_SYSTEM_TRAY_S0")))
+        self.notes = os.path.join(self.folder, "notes")
+
+    def noting_script(self, name):
+        """A program that notes its name, arguments and fds 0 to 2, then runs on a while."""
+        with open(os.path.join(self.folder, name), "w") as script:
+            script.write(f'#!/bin/sh\nfds=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n'
+                         f'printf "%s\\n" "$0" "$@" "$fds" >{self.notes}.new\n'
+                         f'mv {self.notes}.new {self.notes} && sleep 2\n')
+        os.chmod(script.name, 0o755)
+        return script.name
+
+    def run_next(self, launcher):
+        """Picks the name below the one shown, clicks 実行 and answers the started one's notes."""
+        press(launcher.pid, "Tovlan", "combo box")
+        keys(None, "Down")
+        press(launcher.pid, "Tovlan", "push button", "実行")
+        with open(wait(lambda: os.path.exists(self.notes) and self.notes)) as notes:
+            os.remove(self.notes)
+            return notes.read().splitlines()
+
+    def into_tray(self, launcher):
+        """Presses Delete; the tray icon's area once the window has gone into the tray."""
+        keys(launcher.window, "Delete")
+        wait(lambda: viewable(launcher.window), False)
+        return geometry(wait(lambda: tray_icons(launcher.pid))[0])
+
+    def assertAbove(self, launcher, other):
+        run("xdotool", "windowactivate", "--sync", other)
+        self.assertGreater(clients().index(launcher.window), clients().index(other))
+
+    def test_stays_above_other_windows_also_back_from_the_tray(self):
+        launcher = self.launcher()
+        x, y, width, height = frame(launcher.window)
+        other = other_window((x - 50, y - 50, width + 100, height + 100))
+        self.assertAbove(launcher, other)
+        icon = self.into_tray(launcher)
+        click(icon.x + 2, icon.y + 2, repeat=2)
+        wait(lambda: (viewable(launcher.window), tray_icons(launcher.pid)), (True, []))
+        self.assertAbove(launcher, other)
+        wait(lambda: corner_gaps(launcher.window, 4, geometry(ROOT)), (0, 0))
+        icon = self.into_tray(launcher)
+        click(icon.x + 2, icon.y + 2, button=3)
+        wait(lambda: popups(launcher.pid))
+        keys(None, "Up", "Return")  # 閉じる, the last item
+        self.assertEqual(launcher.process.wait(5), 0)
+
+    def test_targets_open_through_the_desktops_shell_while_the_window_answers(self):
+        handler = self.noting_script("handler.sh")
+        write_lines(os.environ["XDG_DATA_HOME"] + "/applications/e2e.desktop",
+                    ["[Desktop Entry]", "Type=Application", "Name=e2e", f"Exec={handler} %u"])
+        write_lines(os.environ["XDG_CONFIG_HOME"] + "/mimeapps.list", ["[Default Applications]",
+                    "text/plain=e2e.desktop", "x-scheme-handler/tovlan-e2e=e2e.desktop"])
+        document = self.noting_script("議事録 メモ.txt")  # runnable, as on an exFAT or SMB mount
+        program, url = self.noting_script("週報 作成.sh"), "tovlan-e2e:page?q=1"
+        rows = [(program, [program]), (document, [handler, document]), (url, [handler, url])]
+        launcher = self.launcher([(f"名前{n}", target) for n, (target, _) in enumerate(rows)])
+        own = [os.readlink(f"/proc/{launcher.pid}/fd/{fd}") for fd in range(3)]
+        for target, noted in rows:
+            with self.subTest(target):
+                self.assertEqual(self.run_next(launcher), noted + own, "started without pipes")
+                asked = time.monotonic()
+                accessible(launcher.pid, "Tovlan")
+                self.assertLess(time.monotonic() - asked, 0.5, "the window answers at once")
+
+    def test_dialogs_bring_the_launcher_back_with_its_list_reloaded(self):
+        old, new = self.noting_script("old.sh"), self.noting_script("new.sh")
+        for caption, button, menu_keys in (("オプション", "OK", ["Return"]),
+                                           ("消去", "閉じる", ["Down", "Return"])):
+            with self.subTest(caption):
+                launcher = self.launcher([("古い", old)])
+                keys(launcher.window, "shift+F10")
+                wait(lambda: popups(launcher.pid))
+                keys(None, "Down", "Down", "Down", "Right")  # 設定
+                wait(lambda: len(popups(launcher.pid)), 2)
+                keys(None, *menu_keys)
+                names = [name for window in ("Tovlan", caption)
+                         for _, name, _ in controls(accessible(launcher.pid, window))]
+                self.assertNotIn("", names, "each control has its caption as accessible name")
+                write_lines(self.list_path, ["新しい", new])
+                press(launcher.pid, caption, "push button", button)
+                wait(lambda: (viewable(launcher.window), windows_of(launcher.pid, caption)), (True, []))
+                self.assertTrue(tray_icons(launcher.pid), "the icon stays in the tray")
+                self.assertEqual(self.run_next(launcher)[0], new)
+
+
+class DesktopsTest(DesktopTest):
+    """On desktops without an XEmbed tray."""
+
+    def test_frame_is_flush_with_its_corner_on_every_screen(self):
+        for corner, dpi, env, monitor in SCREENS:
+            with self.subTest(corner=corner, dpi=dpi, env=env, monitor=monitor):
+                set_screen(dpi, monitor)
+                launcher = self.launcher(corner=corner, env=env)
+                area = monitor or geometry(ROOT)
+                wait(lambda: corner_gaps(launcher.window, corner, area), (0, 0))
+                self.assertTrue(has_state(launcher.window, "ABOVE"), "kept on top")
+                # The window grows with the screen: 3630 twips wide inside.
+                scale = dpi * float(env.get("QT_SCALE_FACTOR", 1)) / 1440
+                self.assertEqual(geometry(launcher.window).width, round(3630 * scale))
+
+    def test_without_a_display_one_line_says_so(self):
+        for display in ({}, {"DISPLAY": ":65000"}):
+            env = {name: value for name, value in os.environ.items() if name != "DISPLAY"}
+            result = subprocess.run([PROGRAM], env=env | WAYLAND | display, capture_output=True, text=True)
+            self.assertEqual(result.returncode, 1)
+            self.assertRegex(result.stderr, r"\ATovlan: 画面がありません [^\n]*\n\Z")
+
+    def test_without_a_tray_the_window_minimises_and_comes_back_on_top(self):
+        launcher = self.launcher()
+        for _ in range(3):  # the fault was a window minimised, then at once restored
+            keys(launcher.window, "Delete")
+            wait(lambda: has_state(launcher.window, "HIDDEN"), True)
+            time.sleep(0.2)
+            self.assertFalse(viewable(launcher.window))
+            run("xdotool", "windowactivate", launcher.window)  # as the window list does
+            wait(lambda: (viewable(launcher.window), corner_gaps(
+                launcher.window, 4, geometry(ROOT))), (True, (0, 0)))
+            self.assertTrue(has_state(launcher.window, "ABOVE"), "kept on top")
+
+    def test_status_notifier_host_restores_and_ends_it(self):
+        host = self.helper("/usr/bin/python3", os.path.dirname(__file__) + "/sni_host.py",
+                           stdout=subprocess.PIPE, text=True)
+        self.assertEqual(host.stdout.readline(), "ready\n")
+        launcher = self.launcher()
+
+        def into_tray():
+            """The bus name and path of the item that the window's going into the tray adds."""
+            known = len(get(WATCHER, "/StatusNotifierWatcher", WATCHER, "RegisteredStatusNotifierItems"))
+            keys(launcher.window, "Delete")
+            wait(lambda: viewable(launcher.window), False)
+            return wait(lambda: get(WATCHER, "/StatusNotifierWatcher", WATCHER,
+                                    "RegisteredStatusNotifierItems")[known:])[0].replace("/", " /", 1).split()
+
+        call(*into_tray(), ITEM, "Activate", "(ii)", 0, 0)
+        wait(lambda: viewable(launcher.window), True)
+        item = into_tray()
+        # A host that only reports the click: the menu opens where it says.
+        call(*item, ITEM, "ContextMenu", "(ii)", 300, 200)
+        self.assertEqual(geometry(wait(lambda: popups(launcher.pid))[0])[:2], (300, 200))
+        keys(None, "Escape")
+        menu = get(*item, ITEM, "Menu")
+        layout = call(item[0], menu, MENU, "GetLayout", "(iias)", 0, -1, [])[1][2]
+        labels = {props["label"]: item_id for item_id, props, _ in layout if "label" in props}
+        self.assertEqual(list(labels), ["戻す", "閉じる"])
+        call(item[0], menu, MENU, "Event", "(isvu)", labels["閉じる"], "clicked", GLib.Variant("i", 0), 0)
+        self.assertEqual(launcher.process.wait(5), 0)
