@@ -6,6 +6,7 @@ import os
 import pathlib
 import re
 import shlex
+import subprocess
 import tempfile
 import unittest
 
@@ -45,6 +46,11 @@ class InstallTest(unittest.TestCase):
         prefix = os.path.join(tempfile.mkdtemp(dir=SCRATCH), "my apps")
         run("cmake", "--install", BUILD, "--prefix", prefix, "--strip", check=True)
         self.assertEqual(files_under(prefix), FILES | {"lib/tovlan/installed-files"})
+        # What software centres and man read passes their own checkers.
+        run("appstreamcli", "validate", "--no-net", *glob.glob(f"{prefix}/share/metainfo/*"), check=True)
+        page = subprocess.run(["man", "--warnings", "-l", f"{prefix}/share/man/man1/tovlan.1.gz"],
+                              capture_output=True, text=True, env=dict(os.environ, LC_ALL="C.UTF-8"))
+        self.assertEqual((page.returncode, page.stderr), (0, ""))
         self.assertStartsFromItsEntry(prefix, f"{prefix}/lib/tovlan")
         run("make", "-C", SOURCE, "uninstall", f"PREFIX={prefix}", check=True)
         self.assertEqual(files_under(prefix), {"lib/tovlan/設定.ini"}, "the settings stay")
