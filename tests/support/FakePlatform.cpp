@@ -46,8 +46,10 @@ bool FakePlatform::shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) 
     return true;
 }
 
+// As the desktop's does: the window keeps the hint until something drops it.
 void FakePlatform::setTopmost(QWidget* window) {
     ++topmostCalls;
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     window->show();
 }
 

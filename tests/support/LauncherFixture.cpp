@@ -1,5 +1,7 @@
 #include "LauncherFixture.h"
 
+#include "TrayCallbackEvent.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -7,6 +9,7 @@
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -48,7 +51,7 @@ QStringList comboItems(const QComboBox* combo) {
 }
 
 QStringList LauncherFixture::comboItems() const {
-    return ::comboItems(launcher->combo());
+    return ::comboItems(find<QComboBox>(*launcher, "Combo1"));
 }
 
 QByteArray LauncherFixture::settingsBytes() const {
@@ -56,10 +59,7 @@ QByteArray LauncherFixture::settingsBytes() const {
 }
 
 void LauncherFixture::trigger(const char* action) {
-    auto* item = launcher->findChild<QAction*>(QLatin1String(action));
-    if (!item)
-        qFatal("no menu item %s", action);
-    item->trigger();
+    find<QAction>(*launcher, action)->trigger();
 }
 
 QWidget& LauncherFixture::openDialog(const char* action) {
@@ -70,6 +70,62 @@ QWidget& LauncherFixture::openDialog(const char* action) {
     return *dialog;
 }
 
+void LauncherFixture::tray(qintptr code, quint32 message) {
+    TrayCallbackEvent event(message, code);
+    QCoreApplication::sendEvent(launcher.get(), &event);
+}
+
+// Which corner of the primary monitor the outer frame was last moved flush with.
+static QString cornerOf(FakePlatform& p, QWidget* w) {
+    const QRect s = p.screen, outer(p.lastMoveTwips, p.outerSizeTwips(w));
+    const QString v = outer.top() == s.top() ? "T" : outer.bottom() == s.bottom() ? "B" : "?";
+    return v + (outer.left() == s.left() ? "L" : outer.right() == s.right() ? "R" : "?");
+}
+
+QString LauncherFixture::seen() {
+    QWidget* w = launcher.get();
+    FakePlatform& p = platform;
+    QStringList s;
+    if (const QString names = comboItems().join(','); names != "一,二,三")
+        s << (names.isEmpty() ? "()" : names);
+    if (!w->isVisible() || w->isMinimized())
+        s << (w->isVisible() ? "minimised" : "hidden");
+    if (!(w->windowFlags() & Qt::WindowStaysOnTopHint))
+        s << "not-topmost";
+    QString calls;
+    for (const FakePlatform::TrayCall& call : p.trayCalls)
+        calls += call.message == NIM_ADD ? "+" : "-";
+    if (!calls.isEmpty())
+        s << "tray" + calls;
+    for (qsizetype i = 0; i < p.popups.size(); ++i) {
+        const QWidget* focus = QApplication::focusWidget();
+        const auto at = p.popupPoints[i];
+        s << p.popups[i]->objectName() + "/" + QString::number(p.popupFlags[i]) +
+                 (!at                                                              ? ""
+                  : focus && *at == focus->mapToGlobal(QPoint(0, focus->height())) ? "@focus"
+                                                                                   : "@?");
+    }
+    if (topLevel("Form3"))
+        s << "Form3";
+    if (QWidget* d = topLevel("Form2"))
+        s << "Form2[" + ::comboItems(find<QComboBox>(*d, "Combo1")).join(',') + "]";
+    if (p.lastMoved == w)
+        s << cornerOf(p, w);
+    for (const char* item : {"sk9", "sk10", "sk11", "sk12"})
+        if (find<QAction>(*w, item)->isChecked())
+            s << item;
+    for (const FakePlatform::Launch& run : p.launches)
+        s << "ran " + (run.undecoded.isEmpty() ? run.file : "bytes");
+    s << p.messageTexts();
+    if (!p.inputPrompts.isEmpty())
+        s << "asked";
+    if (!p.openDialogs.isEmpty())
+        s << "browsed";
+    if (p.ended)
+        s << "ended";
+    return s.join(' ');
+}
+
 QWidget* topLevel(const char* objectName) {
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window->objectName() == QLatin1String(objectName) && window->isVisible())
@@ -77,19 +133,12 @@ QWidget* topLevel(const char* objectName) {
     return nullptr;
 }
 
-template <typename T> static T* child(QWidget& window, const char* name) {
-    auto* widget = window.findChild<T*>(QLatin1String(name));
-    if (!widget)
-        qFatal("%s has no %s", qPrintable(window.objectName()), name);
-    return widget;
-}
-
 void click(QWidget& window, const char* button) {
-    QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(window, button), Qt::LeftButton);
 }
 
 void type(QWidget& window, const char* box, const QString& text) {
-    auto* edit = child<QLineEdit>(window, box);
+    auto* edit = find<QLineEdit>(window, box);
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);
     // Japanese arrives from the input method as committed text, not as keys.
@@ -99,7 +148,7 @@ void type(QWidget& window, const char* box, const QString& text) {
 }
 
 void choose(QWidget& window, const char* combo, int index) {
-    auto* box = child<QComboBox>(window, combo);
+    auto* box = find<QComboBox>(window, combo);
     box->setCurrentIndex(index);
     emit box->activated(index);
 }
