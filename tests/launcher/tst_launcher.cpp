@@ -1,6 +1,5 @@
-// The launcher as its user drives it: start-up and placement, every menu
-// item, the mouse and the keys on the window, running a shortcut, the tray.
-// Each case compares one line of what the user sees (LauncherFixture::seen).
+// The launcher and its two dialogs as their user drives them. Each row's tag
+// is what the user does, its one column what the user then sees (seenIn).
 #include "LauncherFixture.h"
 #include "QtTexts.h"
 
@@ -10,20 +9,30 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMoveEvent>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStringDecoder>
 #include <QTest>
 #include <QTimer>
 
 namespace {
 const QStringList Three{"一", "/bin/one", "二", "/bin/two", "三", "/bin/three"};
 
+void rows(std::initializer_list<std::pair<const char*, const char*>> table) {
+    QTest::addColumn<QString>("seen");
+    for (const auto& [does, seen] : table)
+        QTest::newRow(does) << QString(seen);
+}
+
 // l.xxa at start-up; quick files q1..q3 hold Q1..Q3 and q4 is damaged; the
 // window manager adds a frame that is not square.
-Form1& startWithLists(LauncherFixture& f, const QByteArray& startList = listBytes(Three)) {
-    writeBytes(f.cwd.file("l.xxa"), startList);
+Form1& startWithLists(LauncherFixture& f) {
+    f.writeList("l.xxa", Three);
     for (int i = 1; i <= 3; ++i)
         f.writeList(QString("q%1.xxa").arg(i), {QString("Q%1").arg(i), "/bin/q"});
     f.writeList("q4.xxa", {"x", "9", "dangling"});
@@ -31,357 +40,398 @@ Form1& startWithLists(LauncherFixture& f, const QByteArray& startList = listByte
     f.platform.frameExtraTwips = {120, 450};
     return f.start();
 }
+
+// Which corner of the primary monitor the outer frame was last moved flush with.
+QString cornerOf(FakePlatform& p, QWidget* w) {
+    const QRect s = p.screen, outer(p.lastMoveTwips, p.outerSizeTwips(w));
+    const QString v = outer.top() == s.top() ? "T" : outer.bottom() == s.bottom() ? "B" : "?";
+    return v + (outer.left() == s.left() ? "L" : outer.right() == s.right() ? "R" : "?");
+}
+
+// l.xxa's lines: "l.xxa+..." after the usual three entries, else "l.xxa=...".
+QString listFile(LauncherFixture& f) {
+    const QByteArray bytes = readBytes(f.cwd.file("l.xxa"));
+    const bool grown = bytes.startsWith(listBytes(Three));
+    QStringList lines =
+        QStringDecoder("windows-31j")(bytes.mid(grown ? listBytes(Three).size() : 0))
+            .
+            operator QString()
+            .split("\r\n");
+    lines.removeLast();
+    if (lines.size() > 8)
+        return QString("l.xxa=%1 lines").arg(lines.size());
+    return bytes == listBytes(Three) ? "" : (grown ? "l.xxa+" : "l.xxa=") + lines.join(',');
+}
+
+// What the user sees, in one line: the launcher's names when they are not
+// 一,二,三, then whatever differs from a plain shown launcher on l.xxa.
+QString seenIn(LauncherFixture& f) {
+    QWidget* w = f.launcher.get();
+    FakePlatform& p = f.platform;
+    const QString names = f.comboItems().join(',');
+    QStringList s{names == "一,二,三" ? "" : names.isEmpty() ? "()" : names};
+    s << (w->isVisible() ? w->isMinimized() ? "minimised" : "" : "hidden");
+    s << (w->windowFlags() & Qt::WindowStaysOnTopHint ? "" : "not-topmost");
+    QString calls = "tray";
+    for (const FakePlatform::TrayCall& call : p.trayCalls)
+        calls += call.message == NIM_ADD ? "+" : "-";
+    s << (p.trayCalls.isEmpty() ? "" : calls);
+    const QWidget* focus = QApplication::focusWidget();
+    for (qsizetype i = 0; i < p.popups.size(); ++i) {
+        const std::optional<QPoint> at = p.popupPoints[i];
+        const bool atFocus = at && focus && *at == focus->mapToGlobal(QPoint(0, focus->height()));
+        s << p.popups[i]->objectName() + "/" + QString::number(p.popupFlags[i]) +
+                 (at ? atFocus ? "@focus" : "@?" : "");
+    }
+    if (QWidget* d = topLevel("Form3")) {
+        const QString boxes =
+            find<QLineEdit>(*d, "Text1")->text() + "," + find<QLineEdit>(*d, "Text2")->text();
+        s << "Form3" + (boxes == ",C:\\" ? "" : "[" + boxes + "]");
+    }
+    if (QWidget* d = topLevel("Form2"))
+        s << "Form2[" + comboItems(find<QComboBox>(*d, "Combo1")).join(',') + "]";
+    QStringList quick;
+    for (const char* item : {"sk15", "sk16", "sk17", "sk18"})
+        if (find<QAction>(*w, "sk14")->isVisible() && find<QAction>(*w, item)->isVisible())
+            quick << item + ("=" + find<QAction>(*w, item)->text());
+    s << (quick.join(',') == "sk15=q1.xxa,sk16=q2.xxa,sk17=q3.xxa,sk18=q4.xxa"
+              ? ""
+              : "quick:" + quick.join(','));
+    s << listFile(f) << (p.lastMoved == w ? cornerOf(p, w) : "");
+    for (const char* item : {"sk9", "sk10", "sk11", "sk12"})
+        s << (find<QAction>(*w, item)->isChecked() ? item : "");
+    for (const FakePlatform::Launch& run : p.launches)
+        s << "ran " + (run.undecoded.isEmpty() ? run.file : "bytes");
+    s << p.messageTexts() << (p.inputPrompts.isEmpty() ? "" : "asked");
+    for (const OPENFILENAME& record : p.openDialogs) {
+        const QString folder = QFileInfo(record.lpstrInitialDir.section(QChar(0), 0, 0)).fileName();
+        s << "browsed" + (folder.isEmpty() ? "" : "@" + folder);
+    }
+    s << (p.ended ? "ended" : "");
+    s.removeAll(QString());
+    return s.join(' ').replace(f.cwd.path(), "{dir}");
+}
+
+// The values of the settings file that changed since before.
+QString saved(const QByteArray& now, const QByteArray& before) {
+    const QStringList a = QString(now).split("\r\n"), b = QString(before).split("\r\n");
+    const QMap<int, QString> names{{0, "start"}, {1, "q1"},  {4, "q2"},
+                                   {7, "q3"},    {10, "q4"}, {2, "corner"}};
+    QStringList s;
+    for (int i : {0, 1, 4, 7, 10, 2})
+        if (a.value(i) != b.value(i))
+            s << names[i] + "=" + a.value(i).trimmed();
+    return s.isEmpty() ? "" : " saved " + s.join(' ');
+}
+
+// Delivers a mouse button's release, a key, or the context menu request the
+// Menu key brings on X, to the edit field, the run button or the window.
+void deliver(Form1& w, const QString& target, const QString& input) {
+    QWidget* on = target == "window" ? static_cast<QWidget*>(&w)
+                                     : find<QWidget>(w, target == "edit" ? "Combo1" : "Command1");
+    on->setFocus();
+    if (const int b = QStringList{"left", "right", "middle"}.indexOf(input); b >= 0) {
+        QTest::mouseRelease(on, Qt::MouseButton(1 << b));
+    } else if (input == "request") {
+        bool qtMenu = false;
+        QTimer::singleShot(50, [&] {
+            if (QWidget* menu = QApplication::activePopupWidget())
+                qtMenu = menu->close();
+        });
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, {2, 2}, on->mapToGlobal(QPoint()));
+        QCoreApplication::sendEvent(on, &request);
+        QTest::qWait(100);
+        QVERIFY(!qtMenu);
+    } else {
+        const QKeyCombination key = QKeySequence(input)[0];
+        QTest::keyClick(on, key.key(), key.keyboardModifiers());
+    }
+}
+
+// Drops links (or a plain text) on the launcher, dragged with Shift, which
+// asks for a move: taken as a link, the file manager leaves the original.
+void drop(Form1& w, const QStringList& urls) {
+    QMimeData mime;
+    QList<QUrl> links;
+    for (const QString& url : urls)
+        links << QUrl(url);
+    urls[0] == "text" ? mime.setText("/bin/true") : mime.setUrls(links);
+    const auto actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(QPoint(5, 5), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(&w, &enter);
+    QCOMPARE(enter.isAccepted(), urls[0] != "text");
+    QDropEvent dropped(QPointF(5, 5), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    if (enter.isAccepted() && QCoreApplication::sendEvent(&w, &dropped))
+        QCOMPARE(dropped.dropAction(), Qt::LinkAction);
+}
+
+// Starts afresh on settings "corner|quick files" ("none": no file), then
+// frames the window as the window manager does after it was placed.
+void restart(LauncherFixture& f, const QString& settings) {
+    QFile::remove(f.settingsFile());
+    if (settings != "none")
+        f.writeSettings("l.xxa", settings.section('|', 1).split(','), settings.section('|', 0, 0));
+    f.platform.frameExtraTwips = {0, 0};
+    Form1& w = f.start();
+    QVERIFY(w.isVisible());
+    QCOMPARE(find<QComboBox>(w, "Combo1")->currentText(), QString());
+    f.platform.frameExtraTwips = {120, 450};
+    QMoveEvent framed(w.pos(), w.pos());
+    QCoreApplication::sendEvent(&w, &framed); // placed again
+    QWidget* placed = std::exchange(f.platform.lastMoved, nullptr);
+    QCoreApplication::sendEvent(&w, &framed); // as a drag: same size, left alone
+    QCOMPARE(std::exchange(f.platform.lastMoved, placed), nullptr);
+}
+
+// In a dialog: "Text1=text" types, a number picks in Combo1, "close" asks
+// the window to close, "Name:key" presses a key on the control, "Name" clicks.
+void inDialog(QWidget& d, const QString& what) {
+    const QString name = what.section(QRegularExpression("[=:]"), 0, 0);
+    const QString rest = what.mid(name.size() + 1);
+    if (what.contains('='))
+        type(d, qPrintable(name), QString(rest).replace("\\r", "\r").replace("\\n", "\n"));
+    else if (what[0].isDigit())
+        choose(d, "Combo1", what.toInt());
+    else if (what == "close")
+        d.close();
+    else if (!rest.isEmpty()) {
+        QApplication::setActiveWindow(&d);
+        find<QWidget>(d, qPrintable(name))->setFocus();
+        const QKeyCombination key = QKeySequence(rest)[0];
+        QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+    } else
+        click(d, qPrintable(name));
+}
 } // namespace
 
 class LauncherTest : public QObject {
     Q_OBJECT
   private slots:
-    void startUp_data();
-    void startUp();
-    void menuItems_data();
-    void menuItems();
-    void mouseAndKeys_data();
-    void mouseAndKeys();
-    void run_data();
-    void run();
-    void openListFile_data();
-    void openListFile();
-    void trayNotifications_data();
-    void trayNotifications();
+    void userPaths_data();
+    void userPaths();
     void keepsRunningWhenTheTrayMenuCloses();
     void runButtonShowsWhenFocused();
+    void optionsTabOrderAndBrowseButtons();
+    void windowsKeepTheirControlsApart();
     void qtTextsAreJapanese();
 };
 
-void LauncherTest::startUp_data() {
-    QTest::addColumn<QStringList>("settings"); // start list, corner, quick files; none: no file
-    QTest::addColumn<bool>("framedLater");
-    QTest::addColumn<QString>("quickItems");
-    QTest::addColumn<QString>("afterClose"); // a close request reloads the list
-    const QString l = "l.xxa";
-    QTest::newRow("top-left, quick 1 and 3")
-        << QStringList{l, " 1 ", "a.xxa", "", "c.xxa"} << false << "sk15=a.xxa sk17=c.xxa"
-        << "hidden tray+ TL sk9";
-    QTest::newRow("bottom-left, no spaces, quick 2")
-        << QStringList{l, "2", "", "b.xxa"} << false << "sk15= sk16=b.xxa"
-        << "hidden tray+ BL sk10";
-    QTest::newRow("top-right") << QStringList{l, " 3 "} << false << ""
-                               << "hidden tray+ TR sk11";
-    QTest::newRow("bottom-right, framed after placing") << QStringList{l, " 4 "} << true << ""
-                                                        << "hidden tray+ BR sk12";
-    QTest::newRow("corner 0") << QStringList{l, " 0 "} << false << ""
-                              << "hidden tray+";
-    QTest::newRow("corner x") << QStringList{l, "x"} << false << ""
-                              << "hidden tray+";
-    QTest::newRow("no settings: Cat.xxa at the next load") << QStringList() << false << ""
-                                                           << "猫 hidden tray+";
+// Steps: a menu item; a tray notification "message:code"; "target:input"
+// (see deliver); drop:links (see drop); start:settings (see restart);
+// type:text in the edit field; pick:N and run, as the user
+// picks and presses 実行; Form2:... and Form3:... (see inDialog); l:list and
+// q1:list rewrite l.xxa and quick file 1 (folder, nolist: l.xxa becomes a
+// folder, or goes); name: and answer: queue the answer of the input box and
+// the open-file dialog; notray: no tray; unopenable: the shell fails; close: a close request; show:
+// a closing dialog shows the launcher.
+void LauncherTest::userPaths_data() {
+    rows({
+        {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa,sk17=c.xxa TL sk9"},
+        {"start:2|,b.xxa close", "hidden tray+ quick:sk15=,sk16=b.xxa BL sk10"},
+        {"start:3| close", "hidden tray+ quick: TR sk11"},
+        {"start:4| close", "hidden tray+ quick: BR sk12"},
+        {"start:0| close", "hidden tray+ quick:"},
+        {"start:x| close", "hidden tray+ quick:"},
+        {"start:none close", "猫 hidden tray+ quick:"}, // Cat.xxa from the next load on
+        {"name:有る new", "既存 asked"},
+        // The open-file record keeps the list last opened as its folder; the
+        // path must fit its buffer of 511 bytes and a NUL (表 takes two).
+        {"answer:開 sk13 sk13", "開 browsed browsed@開.xxa"},
+        {"sk13", "browsed"},
+        {"answer:511 sk13 sk13", "() browsed browsed@a.xxa"},
+        {"answer:512 sk13", "browsed"},
+        {"answer:emoji sk13", "browsed"},
+        {"sk7", "Form3"},
+        {"sk2", "Form2[一,二,三]"},
+        {"sk9", "TL sk9 saved corner=1"},
+        {"sk10", "BL sk10 saved corner=2"},
+        {"sk11", "TR sk11 saved corner=3"},
+        {"sk9 sk12", "BR sk12 saved corner=4"},
+        {"sk15", "Q1"},
+        {"sk16", "Q2"},
+        {"sk17", "Q3"},
+        // A list that fails to load leaves the dialogs on the list shown.
+        {"sk18 sk2", "() Form2[一,二,三]"},
+        {"hyouzi", "hidden tray+"},
+        {"notray hyouzi", "minimised tray+"},
+        {"sk4", "ended"},
+        {"close show sk4", "tray+- ended"},
+        {"hyouzi Modosu", "tray+-"},
+        {"Toziru", "tray- ended"},
+        {"l:grown close", "一,二,三,四 hidden tray+ l.xxa+四,/bin/four"},
+        // Only the codes the icon sends for right up and double click act.
+        {"hyouzi 512:517", "hidden tray+ tasukumenu/2"},
+        {"hyouzi 512:515", "tray+-"},
+        {"hyouzi 512:512 512:513 512:514 512:516 513:517", "hidden tray+"},
+        {"button:right", "op1/0"},
+        {"window:right", "op1/0"},
+        {"button:left button:middle window:left", ""},
+        {"edit:Shift+F10", "op1/0@focus"},
+        {"button:Menu", "op1/0@focus"},
+        {"window:Shift+F10", "op1/0@focus"},
+        {"edit:Delete", "hidden tray+"},
+        {"button:Delete", "hidden tray+"},
+        {"window:Delete", "hidden tray+"},
+        // Typing 三 in the edit field picks nothing: 二 stays picked.
+        {"pick:1 type:三 button:Return", "ran /bin/two"},
+        {"pick:1 type:三 button:Num+Enter", "ran /bin/two"},
+        {"pick:1 type:三 edit:Return edit:F10 edit:request", ""},
+        {"run", "そこは違います"},
+        {"pick:2 run", "ran /bin/three"},
+        {"unopenable pick:0 run", "ran /bin/one ファイルが存在しません"},
+        {"q1:undecodable sk15 pick:0 run", "壊れ ran bytes"},
+        // A pick holds over a reload only while its entry stays in its place.
+        {"pick:1 q1:same sk15 run", "ran /bin/two"},
+        {"pick:1 q1:shrunk sk15 run", "二,三 そこは違います"},
+        {"pick:1 q1:changed sk15 run", "一,二 そこは違います"},
+        {"pick:1 q1:short sk15 run", "一 そこは違います"},
+        // Registering reads the file again and appends to what it holds now.
+        {"sk7 Form3:Text1=四 Form3:Text2=/bin/four Form3:Command1", "Form3 l.xxa+四,/bin/four"},
+        {"sk7 Form3:Text1=a Form3:Command1 Form3:Text1=b Form3:Command1",
+         "Form3 l.xxa+a,C:\\,b,C:\\"},
+        {"sk7 Form3:Command1", "Form3 l.xxa+,C:\\"},
+        {"sk7 Form3:Text1=a\\r\\nb\\nc Form3:Command1", "Form3 l.xxa+a b c,C:\\"},
+        {"l:98 sk7 Form3:Command1", "Form3 l.xxa=198 lines"},
+        {"sk7 l:99 Form3:Text1=x Form3:Command1",
+         "Form3[x,C:\\] l.xxa=198 lines これ以上登録できません"},
+        {"sk7 l:odd Form3:Text1=x Form3:Command1",
+         "Form3[x,C:\\] l.xxa=一,/bin/one,二 これ以上登録できません"},
+        {"sk7 Form3:Text1=😀 Form3:Command1", "Form3[😀,C:\\] 書き込みエラー"},
+        // A new list's file is made by its first registration.
+        {"name:memo new sk7 Form3:Text1=新 Form3:Command1 Form3:OK", "新 tray+ asked"},
+        // OK saves the boxes, keeps the corner as it stands in the file, and
+        // the launcher reloads its list; Close saves nothing, reloads nothing.
+        {"sk7 hyouzi Form3:Text1=四 Form3:Command1 Form3:Text3=n.xxa Form3:Text7= Form3:OK",
+         "一,二,三,四 tray++ l.xxa+四,C:\\ saved start=n.xxa q4="},
+        {"sk7 sk10 Form3:Text3=n.xxa Form3:OK:Return", "tray+ BL sk10 saved start=n.xxa corner=2"},
+        {"sk7 Form3:Text3=n.xxa Form3:OK sk11", "tray+ TR sk11 saved start=n.xxa corner=3"},
+        {"sk7 hyouzi Form3:Command1 Form3:Command10:Return", "tray+ l.xxa+,C:\\"},
+        {"sk7 Form3:Command2:Num+Enter", "Form3[,] browsed"},
+        {"sk7 hyouzi Form3:Text1:Escape", "tray+"},
+        {"sk7 Form3:Text1=四 Form3:Text1:Return", "Form3[四,C:\\]"},
+        // Deleting reads the file again and removes the entry picked, if it
+        // still stands where the dialog shows it.
+        {"sk2 Form2:0 Form2:Command1:Return", "Form2[二,三] l.xxa=二,/bin/two,三,/bin/three"},
+        {"sk2 Form2:2 Form2:Command1", "Form2[一,二] l.xxa=一,/bin/one,二,/bin/two"},
+        {"l:short sk2 Form2:0 Form2:Command1", "Form2[] l.xxa="},
+        {"sk2 Form2:Command1", "Form2[一,二,三] そこは違います"},
+        {"sk2 Form2:0 Form2:Command1 Form2:Command1",
+         "Form2[二,三] l.xxa=二,/bin/two,三,/bin/three そこは違います"},
+        {"sk2 Form2:1 l:shrunk Form2:Command1",
+         "Form2[二,三] l.xxa=二,/bin/two,三,/bin/three そこは違います"},
+        {"sk2 Form2:0 l:100 Form2:Command1 Form2:Command1",
+         "Form2[] l.xxa=200 lines そこは違います そこは違います"},
+        {"folder sk2", "Form2[] l.xxa= 読み込みエラー"},
+        {"nolist sk2", "Form2[] l.xxa="},
+        {"l:odd sk2", "Form2[] l.xxa=一,/bin/one,二"},
+        {"sk2 sk7 Form2:2 Form3:Text1=四 Form3:Command1 Form2:Command1 Form2:0 Form3:Text1=五 "
+         "Form3:Command1 Form2:Command1",
+         "Form3 Form2[二,四,五] l.xxa=二,/bin/two,四,C:\\,五,C:\\"},
+        {"sk2 Form2:0 Form2:Command1 hyouzi Form2:close", "tray+ l.xxa=二,/bin/two,三,/bin/three"},
+        {"sk2 Form2:0 Form2:Command1 Form2:Command2",
+         "二,三 tray+ l.xxa=二,/bin/two,三,/bin/three"},
+        {"sk2 Form2:0 Form2:Command1:Return", "Form2[二,三] l.xxa=二,/bin/two,三,/bin/three"},
+        {"sk2 hyouzi Form2:Command2:Return", "tray++"},
+        {"sk2 hyouzi Form2:Combo1:Escape", "tray+"},
+        // A dropped link opens the options dialog with it filled in, for 登録.
+        {"drop:file://{dir}/報告書.pdf Form3:Command1", "Form3 l.xxa+報告書.pdf,{dir}/報告書.pdf"},
+        {"drop:file://{dir}/資料/", "Form3[資料,{dir}/資料]"},
+        {"drop:file://{dir}/app.desktop", "Form3[エディタ,{dir}/app.desktop]"},
+        {"drop:file://{dir}/plain.desktop", "Form3[My Tool,{dir}/plain.desktop]"},
+        {"drop:file://{dir}/none.desktop", "Form3[none.desktop,{dir}/none.desktop]"},
+        {"drop:https://example.com/docs/a%20b.html",
+         "Form3[a b.html,https://example.com/docs/a%20b.html]"},
+        {"drop:https://www.debian.org/", "Form3[www.debian.org,https://www.debian.org/]"},
+        {"drop:file://{dir}/資料/,file://{dir}/報告書.pdf", "Form3[資料,{dir}/資料]"},
+        {"sk7 Form3:Text1=打ちかけ drop:file://{dir}/報告書.pdf",
+         "Form3[報告書.pdf,{dir}/報告書.pdf]"},
+        {"drop:text", ""},
+    });
 }
 
-void LauncherTest::startUp() {
-    QFETCH(QStringList, settings);
-    QFETCH(bool, framedLater);
-    QFETCH(QString, quickItems);
-    QFETCH(QString, afterClose);
-    LauncherFixture f;
-    f.writeList("l.xxa", Three);
-    f.writeList("Cat.xxa", {"猫", "/bin/cat"});
-    if (!settings.isEmpty())
-        f.writeSettings(settings[0], settings.mid(2), settings[1]);
-    f.platform.frameExtraTwips = framedLater ? QSize(0, 0) : QSize(120, 450);
-    Form1& w = f.start();
-    QCOMPARE(find<QComboBox>(w, "Combo1")->currentText(), QString());
-    if (framedLater) {
-        // The window manager frames the window after it was placed; a drag by
-        // the user keeps the size and is left alone.
-        f.platform.frameExtraTwips = {120, 450};
-        QMoveEvent framed(w.pos(), w.pos());
-        QCoreApplication::sendEvent(&w, &framed);
-        QCOMPARE(f.platform.lastMoved, &w);
-        f.platform.lastMoved = nullptr;
-        QCoreApplication::sendEvent(&w, &framed);
-        QCOMPARE(f.platform.lastMoved, nullptr);
-        f.platform.lastMoved = &w;
-    }
-    QStringList quick;
-    for (const char* item : {"sk15", "sk16", "sk17", "sk18"})
-        if (find<QAction>(w, "sk14")->isVisible() && find<QAction>(w, item)->isVisible())
-            quick << item + ("=" + find<QAction>(w, item)->text());
-    QCOMPARE(quick.join(' '), quickItems);
-    QVERIFY(w.isVisible());
-    w.close();
-    QCOMPARE(f.seen(), afterClose);
-}
-
-void LauncherTest::menuItems_data() {
-    QTest::addColumn<QString>("steps"); // menu items, or: close, show, grow, notray
-    QTest::addColumn<QString>("seen");
-    QTest::newRow("new") << "new"
-                         << "既存 asked";
-    QTest::newRow("sk13") << "sk13"
-                          << "開 browsed";
-    QTest::newRow("sk7") << "sk7"
-                         << "Form3";
-    QTest::newRow("sk2") << "sk2"
-                         << "Form2[一,二,三]";
-    QTest::newRow("sk9") << "sk9"
-                         << "TL sk9 saved 1";
-    QTest::newRow("sk10") << "sk10"
-                          << "BL sk10 saved 2";
-    QTest::newRow("sk11") << "sk11"
-                          << "TR sk11 saved 3";
-    QTest::newRow("sk12") << "sk12"
-                          << "BR sk12 saved 4";
-    QTest::newRow("sk9 then sk12") << "sk9 sk12"
-                                   << "BR sk12 saved 4";
-    QTest::newRow("sk15") << "sk15"
-                          << "Q1";
-    QTest::newRow("sk16") << "sk16"
-                          << "Q2";
-    QTest::newRow("sk17") << "sk17"
-                          << "Q3";
-    // A list that fails to load leaves the dialogs on the list last shown.
-    QTest::newRow("sk18, damaged") << "sk18 sk2"
-                                   << "() Form2[一,二,三]";
-    QTest::newRow("hyouzi") << "hyouzi"
-                            << "hidden tray+";
-    QTest::newRow("hyouzi without a tray") << "notray hyouzi"
-                                           << "minimised tray+";
-    QTest::newRow("sk4") << "sk4"
-                         << "ended";
-    QTest::newRow("sk4, shown with icon") << "close show sk4"
-                                          << "tray+- ended";
-    QTest::newRow("Modosu") << "hyouzi Modosu"
-                            << "tray+-";
-    QTest::newRow("Toziru") << "Toziru"
-                            << "tray- ended";
-    QTest::newRow("close request") << "grow close"
-                                   << "一,二,三,四 hidden tray+";
-}
-
-void LauncherTest::menuItems() {
-    QFETCH(QString, steps);
+void LauncherTest::userPaths() {
     QFETCH(QString, seen);
-    LauncherFixture f;
+    LauncherFixture f(true); // settings in the user's folder, as installed
+    const QString folder = "/" + QString(252, QChar(u'表')) + "/";
+    const QMap<QString, QString> answers{{"開", f.cwd.file("開.xxa")},
+                                         {"511", folder + "a.xxa"},
+                                         {"512", folder + "ab.xxa"},
+                                         {"emoji", "/x/\U0001F600.xxa"}};
+    const QMap<QString, QByteArray> lists{
+        {"grown", listBytes(Three + QStringList{"四", "/bin/four"})},
+        {"same", listBytes(Three)},
+        {"shrunk", listBytes(Three.mid(2))},
+        {"changed", listBytes({"一", "/bin/one", "二", "/bin/2"})},
+        {"short", listBytes(Three.first(2))},
+        {"odd", listBytes(Three.first(3))},
+        // 0x81 0x20: a lead byte of code page 932 without its second byte.
+        {"undecodable", cp932("壊れ") + "\r\n/h/\x81\x20m\r\n"}};
     f.writeList("有る.xxa", {"既存", "/bin/x"});
     f.writeList("開.xxa", {"開", "/bin/o"});
-    f.platform.inputAnswers.push_back("有る");
-    f.platform.openFileAnswers.push_back(f.cwd.file("開.xxa"));
+    f.writeList("Cat.xxa", {"猫", "/bin/cat"});
+    QDir(f.cwd.path()).mkdir("資料");
+    writeBytes(f.cwd.file("報告書.pdf"), "%PDF");
+    writeBytes(f.cwd.file("app.desktop"), "[Desktop Entry]\nName=Editor\nName[ja]=エディタ\n"
+                                          "[Desktop Action new]\nName[ja]=新しい窓\n");
+    writeBytes(f.cwd.file("plain.desktop"), "# x\r\n[Desktop Entry]\r\nName = My\\sTool\r\n");
+    writeBytes(f.cwd.file("none.desktop"), "[Desktop Entry]\nExec=true\n");
     startWithLists(f);
-    const QByteArray settings = f.settingsBytes();
-    for (const QString& step : steps.split(' ')) {
-        if (step == "grow")
-            f.writeList("l.xxa", Three + QStringList{"四", "/bin/four"});
-        else if (step == "notray")
+    QByteArray settings = f.settingsBytes();
+    for (const QString& step : QString(QTest::currentDataTag()).split(' ')) {
+        const QString what = step.section(':', 0, 0), how = step.section(':', 1);
+        Form1& w = *f.launcher;
+        QApplication::setActiveWindow(&w);
+        if (step == "notray")
             f.platform.trayAddSucceeds = false;
+        else if (step == "unopenable")
+            f.platform.shellResult = 2;
         else if (step == "close")
-            f.launcher->close();
-        else if (step == "show") // as a closing dialog does
-            f.launcher->show();
+            w.close();
+        else if (step == "show")
+            w.show();
+        else if (step == "run")
+            click(w, "Command1");
+        else if (what == "start")
+            restart(f, how), settings = f.settingsBytes();
+        else if (what == "drop")
+            drop(w, QString(how).replace("{dir}", f.cwd.path()).split(','));
+        else if (what == "pick")
+            choose(w, "Combo1", how.toInt());
+        else if (what == "type")
+            find<QComboBox>(w, "Combo1")->setEditText(how);
+        else if (what == "name")
+            f.platform.inputAnswers.push_back(how);
+        else if (what == "answer")
+            f.platform.openFileAnswers.push_back(answers[how]);
+        else if (what == "q1" || what == "l")
+            writeBytes(f.cwd.file(what + ".xxa"),
+                       how.toInt() ? listBytes(numberedValues(how.toInt())) : lists[how]);
+        else if (step == "nolist" || step == "folder")
+            QVERIFY(QFile::remove(f.cwd.file("l.xxa")) &&
+                    (step == "nolist" || QDir().mkdir(f.cwd.file("l.xxa"))));
+        else if (what.startsWith("Form"))
+            inDialog(*topLevel(qPrintable(what)), how);
+        else if (what[0].isDigit())
+            f.tray(how.toInt(), what.toUInt());
+        else if (!how.isEmpty())
+            deliver(w, what, how);
         else
             f.trigger(qPrintable(step));
     }
-    QString got = f.seen();
-    if (f.settingsBytes() != settings)
-        got += " saved " + QString(f.settingsBytes()).split("\r\n").value(2).trimmed();
-    QCOMPARE(got, seen);
-}
-
-void LauncherTest::mouseAndKeys_data() {
-    QTest::addColumn<QString>("target"); // edit, button or window
-    QTest::addColumn<QString>("input");  // a mouse button released, a key, or "request"
-    QTest::addColumn<QString>("seen");
-    QTest::newRow("right on the button") << "button"
-                                         << "right"
-                                         << "op1/0";
-    QTest::newRow("right on the window") << "window"
-                                         << "right"
-                                         << "op1/0";
-    QTest::newRow("left on the button") << "button"
-                                        << "left"
-                                        << "";
-    QTest::newRow("middle on the button") << "button"
-                                          << "middle"
-                                          << "";
-    QTest::newRow("left on the window") << "window"
-                                        << "left"
-                                        << "";
-    QTest::newRow("Shift+F10 in the edit field") << "edit"
-                                                 << "Shift+F10"
-                                                 << "op1/0@focus";
-    QTest::newRow("Menu key on the button") << "button"
-                                            << "Menu"
-                                            << "op1/0@focus";
-    QTest::newRow("Shift+F10 on the window") << "window"
-                                             << "Shift+F10"
-                                             << "op1/0@focus";
-    QTest::newRow("F10 alone") << "edit"
-                               << "F10"
-                               << "";
-    // Typing 三 in the edit field picked nothing: 二 runs.
-    QTest::newRow("Return on the button") << "button"
-                                          << "Return"
-                                          << "ran /bin/two";
-    QTest::newRow("keypad Enter on the button") << "button"
-                                                << "Num+Enter"
-                                                << "ran /bin/two";
-    QTest::newRow("Return in the edit field") << "edit"
-                                              << "Return"
-                                              << "";
-    // The Menu key on X comes with a context menu request; only the key counts.
-    QTest::newRow("the request alone") << "edit"
-                                       << "request"
-                                       << "";
-    QTest::newRow("Delete in the edit field") << "edit"
-                                              << "Delete"
-                                              << "hidden tray+";
-    QTest::newRow("Delete on the button") << "button"
-                                          << "Delete"
-                                          << "hidden tray+";
-    QTest::newRow("Delete on the window") << "window"
-                                          << "Delete"
-                                          << "hidden tray+";
-}
-
-void LauncherTest::mouseAndKeys() {
-    QFETCH(QString, target);
-    QFETCH(QString, input);
-    QFETCH(QString, seen);
-    LauncherFixture f;
-    Form1& w = startWithLists(f);
-    QApplication::setActiveWindow(&w);
-    choose(w, "Combo1", 1);
-    find<QComboBox>(w, "Combo1")->setEditText("三");
-    QWidget* on = target == "window" ? static_cast<QWidget*>(&w)
-                  : target == "edit" ? find<QWidget>(w, "Combo1")
-                                     : find<QWidget>(w, "Command1");
-    on->setFocus();
-    const QMap<QString, Qt::MouseButton> mouse{
-        {"left", Qt::LeftButton}, {"middle", Qt::MiddleButton}, {"right", Qt::RightButton}};
-    bool qtMenuShown = false;
-    if (mouse.contains(input)) {
-        QTest::mouseRelease(on, mouse[input]);
-    } else if (input == "request") {
-        QTimer::singleShot(50, [&] {
-            if (QWidget* menu = QApplication::activePopupWidget())
-                qtMenuShown = menu->close();
-        });
-        QContextMenuEvent request(QContextMenuEvent::Keyboard, {2, 2},
-                                  on->mapToGlobal(QPoint(2, 2)));
-        QCoreApplication::sendEvent(on, &request);
-        QTest::qWait(100);
-    } else {
-        const QKeyCombination key = QKeySequence(input)[0];
-        QTest::keyClick(on, key.key(), key.keyboardModifiers());
-    }
-    QVERIFY(!qtMenuShown);
-    QCOMPARE(f.seen(), seen);
-}
-
-void LauncherTest::run_data() {
-    QTest::addColumn<QByteArray>("startList");
-    QTest::addColumn<int>("pick");           // -1: none
-    QTest::addColumn<QStringList>("reload"); // then quick file 1 holds this, and 実行 again
-    QTest::addColumn<int>("shellResult");
-    QTest::addColumn<QString>("seen");
-    const QByteArray three = listBytes(Three);
-    const QString no = "そこは違います";
-    QTest::newRow("nothing picked") << three << -1 << QStringList() << 42 << no;
-    QTest::newRow("third") << three << 2 << QStringList() << 42 << "ran /bin/three";
-    QTest::newRow("shell cannot open it")
-        << three << 0 << QStringList() << 2 << "ran /bin/one ファイルが存在しません";
-    // 0x81 0x20: a lead byte of code page 932 without its second byte.
-    QTest::newRow("undecodable target") << cp932("壊れ") + "\r\n/h/\x81\x20m\r\n"
-                                        << 0 << QStringList() << 42 << "壊れ ran bytes";
-    QTest::newRow("reloaded, same entry")
-        << three << 1 << Three << 42 << "ran /bin/two ran /bin/two";
-    QTest::newRow("reloaded, entry before it gone")
-        << three << 1 << Three.mid(2) << 42 << "二,三 ran /bin/two " + no;
-    QTest::newRow("reloaded, its target changed")
-        << three << 1 << QStringList{"一", "/bin/one", "二", "/bin/2"} << 42
-        << "一,二 ran /bin/two " + no;
-    QTest::newRow("reloaded, too short")
-        << three << 1 << Three.first(2) << 42 << "一 ran /bin/two " + no;
-}
-
-void LauncherTest::run() {
-    QFETCH(QByteArray, startList);
-    QFETCH(int, pick);
-    QFETCH(QStringList, reload);
-    QFETCH(int, shellResult);
-    QFETCH(QString, seen);
-    LauncherFixture f;
-    Form1& w = startWithLists(f, startList);
-    f.platform.shellResult = shellResult;
-    if (pick >= 0)
-        choose(w, "Combo1", pick);
-    click(w, "Command1");
-    if (!reload.isEmpty()) {
-        f.writeList("q1.xxa", reload);
-        f.trigger("sk15");
-        click(w, "Command1");
-    }
-    QCOMPARE(f.seen(), seen);
-}
-
-void LauncherTest::openListFile_data() {
-    QTest::addColumn<QString>("answer"); // "": cancelled
-    QTest::addColumn<bool>("taken");
-    QTest::addColumn<QString>("seen");
-    // The path must fit the record's buffer of 511 bytes and a NUL; 表 takes two.
-    const QString folder = "/" + QString(252, QChar(u'表')) + "/";
-    QTest::newRow("chosen") << "開.xxa" << true << "開 browsed";
-    QTest::newRow("cancelled") << "" << false << "browsed";
-    QTest::newRow("511 bytes") << folder + "a.xxa" << true << "() browsed";
-    QTest::newRow("512 bytes") << folder + "ab.xxa" << false << "browsed";
-    QTest::newRow("not in code page 932") << "/x/\U0001F600.xxa" << false << "browsed";
-}
-
-void LauncherTest::openListFile() {
-    QFETCH(QString, answer);
-    QFETCH(bool, taken);
-    QFETCH(QString, seen);
-    LauncherFixture f;
-    f.writeList("開.xxa", {"開", "/bin/o"});
-    if (!answer.isEmpty())
-        f.platform.openFileAnswers.push_back(QDir(f.cwd.path()).absoluteFilePath(answer));
-    Form1& w = startWithLists(f);
-    f.trigger("sk13");
-    QCOMPARE(f.seen(), seen);
-    f.trigger("sk13"); // the record remembers the list last opened
-    const OPENFILENAME& first = f.platform.openDialogs[0];
-    QCOMPARE(first.lpstrTitle, QString("ファイルを開く"));
-    QCOMPARE(first.lpstrFilter.section(QChar(0), 1, 1), QString("*.xxa"));
-    QCOMPARE(first.hwndOwner, HWND(w.winId()));
-    QCOMPARE(f.platform.openDialogs[1].lpstrInitialDir.section(QChar(0), 0, 0),
-             taken ? QDir(f.cwd.path()).absoluteFilePath(answer) : QString());
-}
-
-void LauncherTest::trayNotifications_data() {
-    QTest::addColumn<uint>("message");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("seen");
-    QTest::newRow("pointer over the icon") << 512u << 512 << "hidden tray+";
-    QTest::newRow("left button down") << 512u << 513 << "hidden tray+";
-    QTest::newRow("single click: left button up") << 512u << 514 << "hidden tray+";
-    QTest::newRow("right button down") << 512u << 516 << "hidden tray+";
-    QTest::newRow("right button up") << 512u << 517 << "hidden tray+ tasukumenu/2";
-    QTest::newRow("double click") << 512u << 515 << "tray+-";
-    QTest::newRow("another message number") << 513u << 517 << "hidden tray+";
-}
-
-void LauncherTest::trayNotifications() {
-    QFETCH(uint, message);
-    QFETCH(int, code);
-    QFETCH(QString, seen);
-    LauncherFixture f;
-    Form1& w = startWithLists(f);
-    f.trigger("hyouzi");
-    const NOTIFYICONDATA& icon = f.platform.trayCalls[0].data;
-    QCOMPARE(QByteArray(icon.szTip), QByteArray("Tovlan"));
-    QCOMPARE(icon.hWnd, w.winId());
+    Form1& w = *f.launcher;
+    QCOMPARE(seenIn(f) + saved(f.settingsBytes(), settings), seen);
     QCOMPARE(f.platform.trayMenu, find<QMenu>(w, "tasukumenu"));
-    f.tray(code, message);
-    QCOMPARE(f.seen(), seen);
+    for (const FakePlatform::TrayCall& call : f.platform.trayCalls) {
+        if (call.message == NIM_DELETE)
+            continue;
+        QCOMPARE(QByteArray(call.data.szTip), QByteArray("Tovlan"));
+        QCOMPARE(call.data.hWnd, w.winId());
+    }
+    for (const OPENFILENAME& record : f.platform.openDialogs) {
+        const bool program = record.lpstrFilter.contains("*.exe");
+        QCOMPARE(record.lpstrTitle, QString("ファイルを開く"));
+        QCOMPARE(record.hwndOwner, HWND((program ? topLevel("Form3") : &w)->winId()));
+    }
 }
 
 // The tray menu is a window of its own; its closing while the launcher is
@@ -410,6 +460,75 @@ void LauncherTest::runButtonShowsWhenFocused() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), run);
     QVERIFY(run->grab().toImage() != unfocused);
+}
+
+// Tab from the name box visits every control once; each "." follows the box
+// it fills, with a program or a list, from a fresh record; cancelled, it
+// empties the box.
+void LauncherTest::optionsTabOrderAndBrowseButtons() {
+    LauncherFixture f;
+    startWithLists(f);
+    QWidget& d = f.openDialog("sk7");
+    QApplication::setActiveWindow(&d);
+    QStringList visited;
+    QWidget* box = nullptr;
+    for (QWidget* at = QApplication::focusWidget(); !visited.contains(at->objectName());
+         at = QApplication::focusWidget()) {
+        visited << at->objectName();
+        if (auto* browse = qobject_cast<QPushButton*>(at); browse && browse->text() == ".") {
+            f.platform.openFileAnswers.push_back("/u/" + box->objectName());
+            QTest::keyClick(browse, Qt::Key_Return);
+            QCOMPARE(qobject_cast<QLineEdit*>(box)->text(), "/u/" + box->objectName());
+            QCOMPARE(f.platform.openDialogs.last().lpstrInitialDir, QString());
+            QCOMPARE(f.platform.openDialogs.last().lpstrFilter.section(QChar(0), 1, 1),
+                     box->objectName() == "Text2" ? "*.exe" : "*.xxa");
+            QTest::keyClick(browse, Qt::Key_Return);
+            QCOMPARE(qobject_cast<QLineEdit*>(box)->text(), QString());
+        }
+        box = at;
+        QTest::keyClick(at, Qt::Key_Tab);
+    }
+    QCOMPARE(visited.size(), 16);
+    QCOMPARE(visited.first(), QString("Text1"));
+    QCOMPARE(f.platform.openDialogs.size(), 12);
+}
+
+// No control overlaps another (by more than a rounded pixel) nor, in the dialogs, runs past its
+// frame; each frame's line runs through its title, clear above its controls.
+void LauncherTest::windowsKeepTheirControlsApart() {
+    LauncherFixture f;
+    startWithLists(f);
+    for (QWidget* window :
+         {static_cast<QWidget*>(f.launcher.get()), &f.openDialog("sk7"), &f.openDialog("sk2")}) {
+        QList<QWidget*> parents{window};
+        for (QWidget* parent : window->findChildren<QGroupBox*>())
+            parents << parent;
+        for (QWidget* parent : parents) {
+            QList<QWidget*> controls;
+            for (QWidget* c : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (!c->isWindow())
+                    controls << c;
+            for (QWidget* c : controls) {
+                QVERIFY2(window == f.launcher.get() || parent->rect().contains(c->geometry()),
+                         qPrintable(c->objectName()));
+                for (QWidget* other : controls)
+                    QVERIFY2(c == other || !c->geometry()
+                                                .marginsRemoved({1, 1, 1, 1})
+                                                .intersects(other->geometry()),
+                             qPrintable(c->objectName() + " " + other->objectName()));
+            }
+            if (parent == window)
+                continue;
+            const QImage image = parent->grab().toImage();
+            const int x = parent->width() - 8; // right of the title, of every control
+            int line = 0;
+            while (line < image.height() && image.pixel(x, line) == image.pixel(x, 0))
+                ++line;
+            QVERIFY2(line < parent->fontMetrics().height(), qPrintable(parent->objectName()));
+            for (QWidget* c : controls)
+                QVERIFY2(c->y() > line + 1, qPrintable(c->objectName()));
+        }
+    }
 }
 
 // Qt's own dialogs and menus speak Japanese too, whatever the locale.

@@ -75,57 +75,6 @@ void LauncherFixture::tray(qintptr code, quint32 message) {
     QCoreApplication::sendEvent(launcher.get(), &event);
 }
 
-// Which corner of the primary monitor the outer frame was last moved flush with.
-static QString cornerOf(FakePlatform& p, QWidget* w) {
-    const QRect s = p.screen, outer(p.lastMoveTwips, p.outerSizeTwips(w));
-    const QString v = outer.top() == s.top() ? "T" : outer.bottom() == s.bottom() ? "B" : "?";
-    return v + (outer.left() == s.left() ? "L" : outer.right() == s.right() ? "R" : "?");
-}
-
-QString LauncherFixture::seen() {
-    QWidget* w = launcher.get();
-    FakePlatform& p = platform;
-    QStringList s;
-    if (const QString names = comboItems().join(','); names != "一,二,三")
-        s << (names.isEmpty() ? "()" : names);
-    if (!w->isVisible() || w->isMinimized())
-        s << (w->isVisible() ? "minimised" : "hidden");
-    if (!(w->windowFlags() & Qt::WindowStaysOnTopHint))
-        s << "not-topmost";
-    QString calls;
-    for (const FakePlatform::TrayCall& call : p.trayCalls)
-        calls += call.message == NIM_ADD ? "+" : "-";
-    if (!calls.isEmpty())
-        s << "tray" + calls;
-    for (qsizetype i = 0; i < p.popups.size(); ++i) {
-        const QWidget* focus = QApplication::focusWidget();
-        const auto at = p.popupPoints[i];
-        s << p.popups[i]->objectName() + "/" + QString::number(p.popupFlags[i]) +
-                 (!at                                                              ? ""
-                  : focus && *at == focus->mapToGlobal(QPoint(0, focus->height())) ? "@focus"
-                                                                                   : "@?");
-    }
-    if (topLevel("Form3"))
-        s << "Form3";
-    if (QWidget* d = topLevel("Form2"))
-        s << "Form2[" + ::comboItems(find<QComboBox>(*d, "Combo1")).join(',') + "]";
-    if (p.lastMoved == w)
-        s << cornerOf(p, w);
-    for (const char* item : {"sk9", "sk10", "sk11", "sk12"})
-        if (find<QAction>(*w, item)->isChecked())
-            s << item;
-    for (const FakePlatform::Launch& run : p.launches)
-        s << "ran " + (run.undecoded.isEmpty() ? run.file : "bytes");
-    s << p.messageTexts();
-    if (!p.inputPrompts.isEmpty())
-        s << "asked";
-    if (!p.openDialogs.isEmpty())
-        s << "browsed";
-    if (p.ended)
-        s << "ended";
-    return s.join(' ');
-}
-
 QWidget* topLevel(const char* objectName) {
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window->objectName() == QLatin1String(objectName) && window->isVisible())

@@ -40,9 +40,6 @@ struct LauncherFixture {
     QWidget& openDialog(const char* action);
     // The tray icon's notification as the tray layer delivers it.
     void tray(qintptr code, quint32 message = 512);
-    // What the user sees of the launcher, in one line: the names when they
-    // are not 一,二,三, then whatever differs from a plain shown window.
-    QString seen();
 };
 
 // A shown top-level window by object name ("Form3"), or nullptr.
