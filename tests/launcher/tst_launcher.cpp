@@ -21,7 +21,7 @@
 #include <QTimer>
 
 namespace {
-const QStringList Three{"一", "/bin/one", "二", "/bin/two", "三", "/bin/three"};
+const QStringList Three{"一", "/1", "二", "/2", "三", "/3"};
 
 void rows(std::initializer_list<std::pair<const char*, const char*>> table) {
     QTest::addColumn<QString>("seen");
@@ -50,17 +50,15 @@ QString cornerOf(FakePlatform& p, QWidget* w) {
 
 // l.xxa's lines: "l.xxa+..." after the usual three entries, else "l.xxa=...".
 QString listFile(LauncherFixture& f) {
-    const QByteArray bytes = readBytes(f.cwd.file("l.xxa"));
-    const bool grown = bytes.startsWith(listBytes(Three));
-    QStringList lines =
-        QStringDecoder("windows-31j")(bytes.mid(grown ? listBytes(Three).size() : 0))
-            .
-            operator QString()
-            .split("\r\n");
-    lines.removeLast();
-    if (lines.size() > 8)
-        return QString("l.xxa=%1 lines").arg(lines.size());
-    return bytes == listBytes(Three) ? "" : (grown ? "l.xxa+" : "l.xxa=") + lines.join(',');
+    const QString text = QStringDecoder("windows-31j").decode(readBytes(f.cwd.file("l.xxa")));
+    const QString lines = QString(text).replace("\r\n", ",").chopped(text.isEmpty() ? 0 : 1);
+    if (text.count("\r\n") > 12)
+        return QString("l.xxa=%1 lines").arg(text.count("\r\n"));
+    if (lines == Three.join(','))
+        return "";
+    return lines.startsWith(Three.join(',') + ",")
+               ? "l.xxa+" + lines.mid(Three.join(',').size() + 1)
+               : "l.xxa=" + lines;
 }
 
 // What the user sees, in one line: the launcher's names when they are not
@@ -72,9 +70,11 @@ QString seenIn(LauncherFixture& f) {
     QStringList s{names == "一,二,三" ? "" : names.isEmpty() ? "()" : names};
     s << (w->isVisible() ? w->isMinimized() ? "minimised" : "" : "hidden");
     s << (w->windowFlags() & Qt::WindowStaysOnTopHint ? "" : "not-topmost");
-    QString calls = "tray";
+    QString calls = "tray"; // an icon added for another window or with another tip: +?
     for (const FakePlatform::TrayCall& call : p.trayCalls)
-        calls += call.message == NIM_ADD ? "+" : "-";
+        calls += call.message == NIM_DELETE                                                ? "-"
+                 : call.data.hWnd == w->winId() && QByteArray(call.data.szTip) == "Tovlan" ? "+"
+                                                                                           : "+?";
     s << (p.trayCalls.isEmpty() ? "" : calls);
     const QWidget* focus = QApplication::focusWidget();
     for (qsizetype i = 0; i < p.popups.size(); ++i) {
@@ -103,9 +103,13 @@ QString seenIn(LauncherFixture& f) {
     for (const FakePlatform::Launch& run : p.launches)
         s << "ran " + (run.undecoded.isEmpty() ? run.file : "bytes");
     s << p.messageTexts() << (p.inputPrompts.isEmpty() ? "" : "asked");
-    for (const OPENFILENAME& record : p.openDialogs) {
-        const QString folder = QFileInfo(record.lpstrInitialDir.section(QChar(0), 0, 0)).fileName();
-        s << "browsed" + (folder.isEmpty() ? "" : "@" + folder);
+    for (const OPENFILENAME& r : p.openDialogs) { // by its owner, with its title, from a folder
+        QWidget* owner = r.lpstrFilter.contains("*.exe") ? topLevel("Form3") : w;
+        const QString folder = QFileInfo(r.lpstrInitialDir.section(QChar(0), 0, 0)).fileName();
+        s << QString(r.hwndOwner == owner->winId() && r.lpstrTitle == "ファイルを開く"
+                         ? "browsed"
+                         : "browsed?") +
+                 (folder.isEmpty() ? "" : "@" + folder);
     }
     s << (p.ended ? "ended" : "");
     s.removeAll(QString());
@@ -219,7 +223,7 @@ class LauncherTest : public QObject {
 // Steps: a menu item; a tray notification "message:code"; "target:input"
 // (see deliver); drop:links (see drop); start:settings (see restart);
 // type:text in the edit field; pick:N and run, as the user
-// picks and presses 実行; Form2:... and Form3:... (see inDialog); l:list and
+// picks and presses 実行; F2:... and F3:... in Form2 and Form3 (see inDialog); l:list and
 // q1:list rewrite l.xxa and quick file 1 (folder, nolist: l.xxa becomes a
 // folder, or goes); name: and answer: queue the answer of the input box and
 // the open-file dialog; notray: no tray; unopenable: the shell fails; close: a close request; show:
@@ -231,7 +235,6 @@ void LauncherTest::userPaths_data() {
         {"start:3| close", "hidden tray+ quick: TR sk11"},
         {"start:4| close", "hidden tray+ quick: BR sk12"},
         {"start:0| close", "hidden tray+ quick:"},
-        {"start:x| close", "hidden tray+ quick:"},
         {"start:none close", "猫 hidden tray+ quick:"}, // Cat.xxa from the next load on
         {"name:有る new", "既存 asked"},
         // The open-file record keeps the list last opened as its folder; the
@@ -273,68 +276,61 @@ void LauncherTest::userPaths_data() {
         {"button:Delete", "hidden tray+"},
         {"window:Delete", "hidden tray+"},
         // Typing 三 in the edit field picks nothing: 二 stays picked.
-        {"pick:1 type:三 button:Return", "ran /bin/two"},
-        {"pick:1 type:三 button:Num+Enter", "ran /bin/two"},
+        {"pick:1 type:三 button:Return", "ran /2"},
+        {"pick:1 type:三 button:Num+Enter", "ran /2"},
         {"pick:1 type:三 edit:Return edit:F10 edit:request", ""},
         {"run", "そこは違います"},
-        {"pick:2 run", "ran /bin/three"},
-        {"unopenable pick:0 run", "ran /bin/one ファイルが存在しません"},
+        {"pick:2 run", "ran /3"},
+        {"unopenable pick:0 run", "ran /1 ファイルが存在しません"},
         {"q1:undecodable sk15 pick:0 run", "壊れ ran bytes"},
         // A pick holds over a reload only while its entry stays in its place.
-        {"pick:1 q1:same sk15 run", "ran /bin/two"},
+        {"pick:1 q1:same sk15 run", "ran /2"},
         {"pick:1 q1:shrunk sk15 run", "二,三 そこは違います"},
         {"pick:1 q1:changed sk15 run", "一,二 そこは違います"},
         {"pick:1 q1:short sk15 run", "一 そこは違います"},
         // Registering reads the file again and appends to what it holds now.
-        {"sk7 Form3:Text1=四 Form3:Text2=/bin/four Form3:Command1", "Form3 l.xxa+四,/bin/four"},
-        {"sk7 Form3:Text1=a Form3:Command1 Form3:Text1=b Form3:Command1",
-         "Form3 l.xxa+a,C:\\,b,C:\\"},
-        {"sk7 Form3:Command1", "Form3 l.xxa+,C:\\"},
-        {"sk7 Form3:Text1=a\\r\\nb\\nc Form3:Command1", "Form3 l.xxa+a b c,C:\\"},
-        {"l:98 sk7 Form3:Command1", "Form3 l.xxa=198 lines"},
-        {"sk7 l:99 Form3:Text1=x Form3:Command1",
-         "Form3[x,C:\\] l.xxa=198 lines これ以上登録できません"},
-        {"sk7 l:odd Form3:Text1=x Form3:Command1",
-         "Form3[x,C:\\] l.xxa=一,/bin/one,二 これ以上登録できません"},
-        {"sk7 Form3:Text1=😀 Form3:Command1", "Form3[😀,C:\\] 書き込みエラー"},
+        {"sk7 F3:Text1=四 F3:Text2=/bin/four F3:Command1", "Form3 l.xxa+四,/bin/four"},
+        {"sk7 F3:Command1 F3:Text1=b F3:Command1", "Form3 l.xxa+,C:\\,b,C:\\"},
+        {"sk7 F3:Text1=a\\r\\nb\\nc F3:Command1", "Form3 l.xxa+a b c,C:\\"},
+        {"l:98 sk7 F3:Command1", "Form3 l.xxa=198 lines"},
+        {"sk7 l:99 F3:Text1=x F3:Command1", "Form3[x,C:\\] l.xxa=198 lines これ以上登録できません"},
+        {"sk7 l:odd F3:Text1=x F3:Command1", "Form3[x,C:\\] l.xxa=一,/1,二 これ以上登録できません"},
+        {"sk7 F3:Text1=😀 F3:Command1", "Form3[😀,C:\\] 書き込みエラー"},
         // A new list's file is made by its first registration.
-        {"name:memo new sk7 Form3:Text1=新 Form3:Command1 Form3:OK", "新 tray+ asked"},
+        {"name:memo new sk7 F3:Text1=新 F3:Command1 F3:OK", "新 tray+ asked"},
         // OK saves the boxes, keeps the corner as it stands in the file, and
         // the launcher reloads its list; Close saves nothing, reloads nothing.
-        {"sk7 hyouzi Form3:Text1=四 Form3:Command1 Form3:Text3=n.xxa Form3:Text7= Form3:OK",
+        {"sk7 hyouzi F3:Text1=四 F3:Command1 F3:Text3=n.xxa F3:Text7= F3:OK",
          "一,二,三,四 tray++ l.xxa+四,C:\\ saved start=n.xxa q4="},
-        {"sk7 sk10 Form3:Text3=n.xxa Form3:OK:Return", "tray+ BL sk10 saved start=n.xxa corner=2"},
-        {"sk7 Form3:Text3=n.xxa Form3:OK sk11", "tray+ TR sk11 saved start=n.xxa corner=3"},
-        {"sk7 hyouzi Form3:Command1 Form3:Command10:Return", "tray+ l.xxa+,C:\\"},
-        {"sk7 Form3:Command2:Num+Enter", "Form3[,] browsed"},
-        {"sk7 hyouzi Form3:Text1:Escape", "tray+"},
-        {"sk7 Form3:Text1=四 Form3:Text1:Return", "Form3[四,C:\\]"},
+        {"sk7 sk10 F3:Text3=n.xxa F3:OK:Return", "tray+ BL sk10 saved start=n.xxa corner=2"},
+        {"sk7 F3:Text3=n.xxa F3:OK sk11", "tray+ TR sk11 saved start=n.xxa corner=3"},
+        {"sk7 hyouzi F3:Command1 F3:Command10:Return", "tray+ l.xxa+,C:\\"},
+        {"sk7 F3:Command2:Num+Enter", "Form3[,] browsed"},
+        {"sk7 hyouzi F3:Text1:Escape", "tray+"},
+        {"sk7 F3:Text1=四 F3:Text1:Return", "Form3[四,C:\\]"},
         // Deleting reads the file again and removes the entry picked, if it
         // still stands where the dialog shows it.
-        {"sk2 Form2:0 Form2:Command1:Return", "Form2[二,三] l.xxa=二,/bin/two,三,/bin/three"},
-        {"sk2 Form2:2 Form2:Command1", "Form2[一,二] l.xxa=一,/bin/one,二,/bin/two"},
-        {"l:short sk2 Form2:0 Form2:Command1", "Form2[] l.xxa="},
-        {"sk2 Form2:Command1", "Form2[一,二,三] そこは違います"},
-        {"sk2 Form2:0 Form2:Command1 Form2:Command1",
-         "Form2[二,三] l.xxa=二,/bin/two,三,/bin/three そこは違います"},
-        {"sk2 Form2:1 l:shrunk Form2:Command1",
-         "Form2[二,三] l.xxa=二,/bin/two,三,/bin/three そこは違います"},
-        {"sk2 Form2:0 l:100 Form2:Command1 Form2:Command1",
+        {"sk2 F2:0 F2:Command1:Return", "Form2[二,三] l.xxa=二,/2,三,/3"},
+        {"sk2 F2:2 F2:Command1", "Form2[一,二] l.xxa=一,/1,二,/2"},
+        {"l:short sk2 F2:0 F2:Command1", "Form2[] l.xxa="},
+        {"sk2 F2:Command1", "Form2[一,二,三] そこは違います"},
+        {"sk2 F2:0 F2:Command1 F2:Command1", "Form2[二,三] l.xxa=二,/2,三,/3 そこは違います"},
+        {"sk2 F2:1 l:shrunk F2:Command1", "Form2[二,三] l.xxa=二,/2,三,/3 そこは違います"},
+        {"sk2 F2:0 l:100 F2:Command1 F2:Command1",
          "Form2[] l.xxa=200 lines そこは違います そこは違います"},
         {"folder sk2", "Form2[] l.xxa= 読み込みエラー"},
         {"nolist sk2", "Form2[] l.xxa="},
-        {"l:odd sk2", "Form2[] l.xxa=一,/bin/one,二"},
-        {"sk2 sk7 Form2:2 Form3:Text1=四 Form3:Command1 Form2:Command1 Form2:0 Form3:Text1=五 "
-         "Form3:Command1 Form2:Command1",
-         "Form3 Form2[二,四,五] l.xxa=二,/bin/two,四,C:\\,五,C:\\"},
-        {"sk2 Form2:0 Form2:Command1 hyouzi Form2:close", "tray+ l.xxa=二,/bin/two,三,/bin/three"},
-        {"sk2 Form2:0 Form2:Command1 Form2:Command2",
-         "二,三 tray+ l.xxa=二,/bin/two,三,/bin/three"},
-        {"sk2 Form2:0 Form2:Command1:Return", "Form2[二,三] l.xxa=二,/bin/two,三,/bin/three"},
-        {"sk2 hyouzi Form2:Command2:Return", "tray++"},
-        {"sk2 hyouzi Form2:Combo1:Escape", "tray+"},
+        {"l:odd sk2", "Form2[] l.xxa=一,/1,二"},
+        {"sk2 sk7 F2:2 F3:Text1=四 F3:Command1 F2:Command1 F2:0 F3:Text1=五 "
+         "F3:Command1 F2:Command1",
+         "Form3 Form2[二,四,五] l.xxa=二,/2,四,C:\\,五,C:\\"},
+        {"sk2 F2:0 F2:Command1 hyouzi F2:close", "tray+ l.xxa=二,/2,三,/3"},
+        {"sk2 F2:0 F2:Command1 F2:Command2", "二,三 tray+ l.xxa=二,/2,三,/3"},
+        {"sk2 F2:0 F2:Command1:Return", "Form2[二,三] l.xxa=二,/2,三,/3"},
+        {"sk2 hyouzi F2:Command2:Return", "tray++"},
+        {"sk2 hyouzi F2:Combo1:Escape", "tray+"},
         // A dropped link opens the options dialog with it filled in, for 登録.
-        {"drop:file://{dir}/報告書.pdf Form3:Command1", "Form3 l.xxa+報告書.pdf,{dir}/報告書.pdf"},
+        {"drop:file://{dir}/報告書.pdf F3:Command1", "Form3 l.xxa+報告書.pdf,{dir}/報告書.pdf"},
         {"drop:file://{dir}/資料/", "Form3[資料,{dir}/資料]"},
         {"drop:file://{dir}/app.desktop", "Form3[エディタ,{dir}/app.desktop]"},
         {"drop:file://{dir}/plain.desktop", "Form3[My Tool,{dir}/plain.desktop]"},
@@ -343,7 +339,7 @@ void LauncherTest::userPaths_data() {
          "Form3[a b.html,https://example.com/docs/a%20b.html]"},
         {"drop:https://www.debian.org/", "Form3[www.debian.org,https://www.debian.org/]"},
         {"drop:file://{dir}/資料/,file://{dir}/報告書.pdf", "Form3[資料,{dir}/資料]"},
-        {"sk7 Form3:Text1=打ちかけ drop:file://{dir}/報告書.pdf",
+        {"sk7 F3:Text1=打ちかけ drop:file://{dir}/報告書.pdf",
          "Form3[報告書.pdf,{dir}/報告書.pdf]"},
         {"drop:text", ""},
     });
@@ -361,7 +357,7 @@ void LauncherTest::userPaths() {
         {"grown", listBytes(Three + QStringList{"四", "/bin/four"})},
         {"same", listBytes(Three)},
         {"shrunk", listBytes(Three.mid(2))},
-        {"changed", listBytes({"一", "/bin/one", "二", "/bin/2"})},
+        {"changed", listBytes({"一", "/1", "二", "/x"})},
         {"short", listBytes(Three.first(2))},
         {"odd", listBytes(Three.first(3))},
         // 0x81 0x20: a lead byte of code page 932 without its second byte.
@@ -409,8 +405,8 @@ void LauncherTest::userPaths() {
         else if (step == "nolist" || step == "folder")
             QVERIFY(QFile::remove(f.cwd.file("l.xxa")) &&
                     (step == "nolist" || QDir().mkdir(f.cwd.file("l.xxa"))));
-        else if (what.startsWith("Form"))
-            inDialog(*topLevel(qPrintable(what)), how);
+        else if (what == "F2" || what == "F3")
+            inDialog(*topLevel(what == "F3" ? "Form3" : "Form2"), how);
         else if (what[0].isDigit())
             f.tray(how.toInt(), what.toUInt());
         else if (!how.isEmpty())
@@ -418,20 +414,8 @@ void LauncherTest::userPaths() {
         else
             f.trigger(qPrintable(step));
     }
-    Form1& w = *f.launcher;
     QCOMPARE(seenIn(f) + saved(f.settingsBytes(), settings), seen);
-    QCOMPARE(f.platform.trayMenu, find<QMenu>(w, "tasukumenu"));
-    for (const FakePlatform::TrayCall& call : f.platform.trayCalls) {
-        if (call.message == NIM_DELETE)
-            continue;
-        QCOMPARE(QByteArray(call.data.szTip), QByteArray("Tovlan"));
-        QCOMPARE(call.data.hWnd, w.winId());
-    }
-    for (const OPENFILENAME& record : f.platform.openDialogs) {
-        const bool program = record.lpstrFilter.contains("*.exe");
-        QCOMPARE(record.lpstrTitle, QString("ファイルを開く"));
-        QCOMPARE(record.hwndOwner, HWND((program ? topLevel("Form3") : &w)->winId()));
-    }
+    QCOMPARE(f.platform.trayMenu, find<QMenu>(*f.launcher, "tasukumenu"));
 }
 
 // The tray menu is a window of its own; its closing while the launcher is
@@ -493,41 +477,35 @@ void LauncherTest::optionsTabOrderAndBrowseButtons() {
     QCOMPARE(f.platform.openDialogs.size(), 12);
 }
 
-// No control overlaps another (by more than a rounded pixel) nor, in the dialogs, runs past its
-// frame; each frame's line runs through its title, clear above its controls.
+// No control overlaps another (by more than a rounded pixel) nor, in the
+// dialogs, runs past its frame; each frame's line runs through its title,
+// clear above its controls.
 void LauncherTest::windowsKeepTheirControlsApart() {
     LauncherFixture f;
     startWithLists(f);
-    for (QWidget* window :
-         {static_cast<QWidget*>(f.launcher.get()), &f.openDialog("sk7"), &f.openDialog("sk2")}) {
-        QList<QWidget*> parents{window};
-        for (QWidget* parent : window->findChildren<QGroupBox*>())
-            parents << parent;
-        for (QWidget* parent : parents) {
-            QList<QWidget*> controls;
-            for (QWidget* c : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-                if (!c->isWindow())
-                    controls << c;
-            for (QWidget* c : controls) {
-                QVERIFY2(window == f.launcher.get() || parent->rect().contains(c->geometry()),
-                         qPrintable(c->objectName()));
-                for (QWidget* other : controls)
-                    QVERIFY2(c == other || !c->geometry()
-                                                .marginsRemoved({1, 1, 1, 1})
-                                                .intersects(other->geometry()),
-                             qPrintable(c->objectName() + " " + other->objectName()));
-            }
-            if (parent == window)
-                continue;
-            const QImage image = parent->grab().toImage();
-            const int x = parent->width() - 8; // right of the title, of every control
-            int line = 0;
-            while (line < image.height() && image.pixel(x, line) == image.pixel(x, 0))
-                ++line;
-            QVERIFY2(line < parent->fontMetrics().height(), qPrintable(parent->objectName()));
-            for (QWidget* c : controls)
-                QVERIFY2(c->y() > line + 1, qPrintable(c->objectName()));
+    QList<QWidget*> parents{f.launcher.get(), &f.openDialog("sk2"), &f.openDialog("sk7")};
+    for (QGroupBox* frame : parents.last()->findChildren<QGroupBox*>())
+        parents << frame;
+    for (QWidget* parent : parents) {
+        QList<QWidget*> controls = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        controls.removeIf([](QWidget* c) { return c->isWindow(); }); // the menus
+        for (QWidget* c : controls) {
+            QVERIFY(parent == f.launcher.get() || parent->rect().contains(c->geometry()));
+            for (QWidget* o : controls)
+                QVERIFY2(c == o ||
+                             !c->geometry().marginsRemoved({1, 1, 1, 1}).intersects(o->geometry()),
+                         qPrintable(c->objectName() + " " + o->objectName()));
         }
+        if (!qobject_cast<QGroupBox*>(parent))
+            continue;
+        const QImage image = parent->grab().toImage();
+        const int x = parent->width() - 8; // right of the title, of every control
+        int line = 0;
+        while (image.pixel(x, line) == image.pixel(x, 0))
+            ++line;
+        QVERIFY(line < parent->fontMetrics().height());
+        for (QWidget* c : controls)
+            QVERIFY2(c->y() > line + 1, qPrintable(c->objectName()));
     }
 }
 
@@ -542,9 +520,7 @@ void LauncherTest::qtTextsAreJapanese() {
         texts << button->text();
     for (const QAction* action : edit.createStandardContextMenu()->actions())
         texts << action->text();
-    QVERIFY(texts.contains("キャンセル"));
-    for (const QString& text : texts)
-        QVERIFY2(!text.startsWith("&Undo") && !text.startsWith("Cancel"), qPrintable(text));
+    QVERIFY(texts.contains("キャンセル") && !texts.join('|').contains("&Undo"));
 }
 
 QTEST_MAIN(LauncherTest)
