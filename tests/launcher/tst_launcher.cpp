@@ -405,8 +405,8 @@ void LauncherTest::userPaths() {
         else if (step == "nolist" || step == "folder")
             QVERIFY(QFile::remove(f.cwd.file("l.xxa")) &&
                     (step == "nolist" || QDir().mkdir(f.cwd.file("l.xxa"))));
-        else if (what == "F2" || what == "F3")
-            inDialog(*topLevel(what == "F3" ? "Form3" : "Form2"), how);
+        else if (QWidget* d = topLevel(what == "F3" ? "Form3" : "Form2"); what[0] == 'F')
+            QVERIFY2(d && (inDialog(*d, how), true), "the dialog is not open");
         else if (what[0].isDigit())
             f.tray(how.toInt(), what.toUInt());
         else if (!how.isEmpty())
