@@ -289,7 +289,7 @@ void LauncherTest::userPaths_data() {
         {"pick:1 q1:changed sk15 run", "一,二 そこは違います"},
         {"pick:1 q1:short sk15 run", "一 そこは違います"},
         // Registering reads the file again and appends to what it holds now.
-        {"sk7 F3:Text1=四 F3:Text2=/bin/four F3:Command1", "Form3 l.xxa+四,/bin/four"},
+        {"sk7 F3:Text1=四 F3:Text2=/4 F3:Command1:Return", "Form3 l.xxa+四,/4"},
         {"sk7 F3:Command1 F3:Text1=b F3:Command1", "Form3 l.xxa+,C:\\,b,C:\\"},
         {"sk7 F3:Text1=a\\r\\nb\\nc F3:Command1", "Form3 l.xxa+a b c,C:\\"},
         {"l:98 sk7 F3:Command1", "Form3 l.xxa=198 lines"},
@@ -325,9 +325,7 @@ void LauncherTest::userPaths_data() {
          "F3:Command1 F2:Command1",
          "Form3 Form2[二,四,五] l.xxa=二,/2,四,C:\\,五,C:\\"},
         {"sk2 F2:0 F2:Command1 hyouzi F2:close", "tray+ l.xxa=二,/2,三,/3"},
-        {"sk2 F2:0 F2:Command1 F2:Command2", "二,三 tray+ l.xxa=二,/2,三,/3"},
-        {"sk2 F2:0 F2:Command1:Return", "Form2[二,三] l.xxa=二,/2,三,/3"},
-        {"sk2 hyouzi F2:Command2:Return", "tray++"},
+        {"sk2 F2:0 F2:Command1 F2:Command2:Return", "二,三 tray+ l.xxa=二,/2,三,/3"},
         {"sk2 hyouzi F2:Combo1:Escape", "tray+"},
         // A dropped link opens the options dialog with it filled in, for 登録.
         {"drop:file://{dir}/報告書.pdf F3:Command1", "Form3 l.xxa+報告書.pdf,{dir}/報告書.pdf"},
