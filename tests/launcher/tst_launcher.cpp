@@ -76,27 +76,26 @@ QString seenIn(LauncherFixture& f) {
                  : call.data.hWnd == w->winId() && QByteArray(call.data.szTip) == "Tovlan" ? "+"
                                                                                            : "+?";
     s << (p.trayCalls.isEmpty() ? "" : calls);
-    const QWidget* focus = QApplication::focusWidget();
-    for (qsizetype i = 0; i < p.popups.size(); ++i) {
-        const std::optional<QPoint> at = p.popupPoints[i];
-        const bool atFocus = at && focus && *at == focus->mapToGlobal(QPoint(0, focus->height()));
-        s << p.popups[i]->objectName() + "/" + QString::number(p.popupFlags[i]) +
-                 (at ? atFocus ? "@focus" : "@?" : "");
-    }
-    if (QWidget* d = topLevel("Form3")) {
-        const QString boxes =
-            find<QLineEdit>(*d, "Text1")->text() + "," + find<QLineEdit>(*d, "Text2")->text();
-        s << "Form3" + (boxes == ",C:\\" ? "" : "[" + boxes + "]");
-    }
+    const QWidget* focus = QApplication::focusWidget(); // a menu from the keys opens under it
+    const auto under = focus ? focus->mapToGlobal(QPoint(0, focus->height())) : QPoint();
+    for (qsizetype i = 0; i < p.popups.size(); ++i)
+        s << QString("%1/%2%3")
+                 .arg(p.popups[i]->objectName())
+                 .arg(p.popupFlags[i])
+                 .arg(!p.popupPoints[i]           ? ""
+                      : p.popupPoints[i] == under ? "@focus"
+                                                  : "@?");
+    QWidget* d = topLevel("Form3");
+    const QString boxes =
+        d ? find<QLineEdit>(*d, "Text1")->text() + "," + find<QLineEdit>(*d, "Text2")->text() : "";
+    s << (!d ? "" : boxes == ",C:\\" ? "Form3" : "Form3[" + boxes + "]");
     if (QWidget* d = topLevel("Form2"))
         s << "Form2[" + comboItems(find<QComboBox>(*d, "Combo1")).join(',') + "]";
-    QStringList quick;
+    QString quick = "quick:";
     for (const char* item : {"sk15", "sk16", "sk17", "sk18"})
         if (find<QAction>(*w, "sk14")->isVisible() && find<QAction>(*w, item)->isVisible())
-            quick << item + ("=" + find<QAction>(*w, item)->text());
-    s << (quick.join(',') == "sk15=q1.xxa,sk16=q2.xxa,sk17=q3.xxa,sk18=q4.xxa"
-              ? ""
-              : "quick:" + quick.join(','));
+            quick += item + ("=" + find<QAction>(*w, item)->text()) + " ";
+    s << (quick == "quick:sk15=q1.xxa sk16=q2.xxa sk17=q3.xxa sk18=q4.xxa " ? "" : quick.trimmed());
     s << listFile(f) << (p.lastMoved == w ? cornerOf(p, w) : "");
     for (const char* item : {"sk9", "sk10", "sk11", "sk12"})
         s << (find<QAction>(*w, item)->isChecked() ? item : "");
@@ -104,12 +103,9 @@ QString seenIn(LauncherFixture& f) {
         s << "ran " + (run.undecoded.isEmpty() ? run.file : "bytes");
     s << p.messageTexts() << (p.inputPrompts.isEmpty() ? "" : "asked");
     for (const OPENFILENAME& r : p.openDialogs) { // by its owner, with its title, from a folder
-        QWidget* owner = r.lpstrFilter.contains("*.exe") ? topLevel("Form3") : w;
+        const bool right = r.hwndOwner == (d ? d : w)->winId() && r.lpstrTitle == "ファイルを開く";
         const QString folder = QFileInfo(r.lpstrInitialDir.section(QChar(0), 0, 0)).fileName();
-        s << QString(r.hwndOwner == owner->winId() && r.lpstrTitle == "ファイルを開く"
-                         ? "browsed"
-                         : "browsed?") +
-                 (folder.isEmpty() ? "" : "@" + folder);
+        s << (right ? "browsed" : "browsed?") + (folder.isEmpty() ? "" : "@" + folder);
     }
     s << (p.ended ? "ended" : "");
     s.removeAll(QString());
@@ -119,12 +115,11 @@ QString seenIn(LauncherFixture& f) {
 // The values of the settings file that changed since before.
 QString saved(const QByteArray& now, const QByteArray& before) {
     const QStringList a = QString(now).split("\r\n"), b = QString(before).split("\r\n");
-    const QMap<int, QString> names{{0, "start"}, {1, "q1"},  {4, "q2"},
-                                   {7, "q3"},    {10, "q4"}, {2, "corner"}};
+    const char* names[] = {"start", "q1", "corner", "", "q2", "", "", "q3", "", "", "q4"};
     QStringList s;
-    for (int i : {0, 1, 4, 7, 10, 2})
-        if (a.value(i) != b.value(i))
-            s << names[i] + "=" + a.value(i).trimmed();
+    for (int i : {0, 1, 4, 7, 10, 2}) // one of each value, as the first group holds it
+        s << (a.value(i) == b.value(i) ? "" : names[i] + ("=" + a.value(i).trimmed()));
+    s.removeAll(QString());
     return s.isEmpty() ? "" : " saved " + s.join(' ');
 }
 
@@ -230,8 +225,8 @@ class LauncherTest : public QObject {
 // a closing dialog shows the launcher.
 void LauncherTest::userPaths_data() {
     rows({
-        {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa,sk17=c.xxa TL sk9"},
-        {"start:2|,b.xxa close", "hidden tray+ quick:sk15=,sk16=b.xxa BL sk10"},
+        {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa sk17=c.xxa TL sk9"},
+        {"start:2|,b.xxa close", "hidden tray+ quick:sk15= sk16=b.xxa BL sk10"},
         {"start:3| close", "hidden tray+ quick: TR sk11"},
         {"start:4| close", "hidden tray+ quick: BR sk12"},
         {"start:0| close", "hidden tray+ quick:"},
