@@ -123,30 +123,6 @@ QString saved(const QByteArray& now, const QByteArray& before) {
     return s.isEmpty() ? "" : " saved " + s.join(' ');
 }
 
-// Delivers a mouse button's release, a key, or the context menu request the
-// Menu key brings on X, to the edit field, the run button or the window.
-void deliver(Form1& w, const QString& target, const QString& input) {
-    QWidget* on = target == "window" ? static_cast<QWidget*>(&w)
-                                     : find<QWidget>(w, target == "edit" ? "Combo1" : "Command1");
-    on->setFocus();
-    if (const int b = QStringList{"left", "right", "middle"}.indexOf(input); b >= 0) {
-        QTest::mouseRelease(on, Qt::MouseButton(1 << b));
-    } else if (input == "request") {
-        bool qtMenu = false;
-        QTimer::singleShot(50, [&] {
-            if (QWidget* menu = QApplication::activePopupWidget())
-                qtMenu = menu->close();
-        });
-        QContextMenuEvent request(QContextMenuEvent::Keyboard, {2, 2}, on->mapToGlobal(QPoint()));
-        QCoreApplication::sendEvent(on, &request);
-        QTest::qWait(100);
-        QVERIFY(!qtMenu);
-    } else {
-        const QKeyCombination key = QKeySequence(input)[0];
-        QTest::keyClick(on, key.key(), key.keyboardModifiers());
-    }
-}
-
 // Drops links (or a plain text) on the launcher, dragged with Shift, which
 // asks for a move: taken as a link, the file manager leaves the original.
 void drop(Form1& w, const QStringList& urls) {
@@ -182,24 +158,46 @@ void restart(LauncherFixture& f, const QString& settings) {
     QCOMPARE(std::exchange(f.platform.lastMoved, placed), nullptr);
 }
 
-// In a dialog: "Text1=text" types, a number picks in Combo1, "close" asks
-// the window to close, "Name:key" presses a key on the control, "Name" clicks.
-void inDialog(QWidget& d, const QString& what) {
+// In a window (F1, F2, F3: Form1 and the two dialogs): "Name=text" types
+// into the box (or the combo box's edit field), a number picks that item in
+// Combo1, "close" asks the window to close, "Name" clicks the button,
+// "Name:input" releases a mouse button (left, right, middle) over the
+// control or presses a key on it, and "Name:request" sends the context menu
+// request that comes with the Menu key on X.
+void act(QWidget& window, const QString& what) {
     const QString name = what.section(QRegularExpression("[=:]"), 0, 0);
-    const QString rest = what.mid(name.size() + 1);
-    if (what.contains('='))
-        type(d, qPrintable(name), QString(rest).replace("\\r", "\r").replace("\\n", "\n"));
-    else if (what[0].isDigit())
-        choose(d, "Combo1", what.toInt());
-    else if (what == "close")
-        d.close();
-    else if (!rest.isEmpty()) {
-        QApplication::setActiveWindow(&d);
-        find<QWidget>(d, qPrintable(name))->setFocus();
-        const QKeyCombination key = QKeySequence(rest)[0];
-        QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
-    } else
-        click(d, qPrintable(name));
+    const QString input = what.mid(name.size() + 1);
+    QWidget* on = name == window.objectName() ? &window : window.findChild<QWidget*>(name);
+    QApplication::setActiveWindow(&window);
+    if (what[0].isDigit())
+        return choose(window, "Combo1", what.toInt());
+    if (what == "close")
+        return void(window.close());
+    QVERIFY2(on, qPrintable(name));
+    if (what.contains('=')) {
+        const QString text = QString(input).replace("\\r", "\r").replace("\\n", "\n");
+        auto* combo = qobject_cast<QComboBox*>(on);
+        return combo ? combo->setEditText(text) : type(window, qPrintable(name), text);
+    }
+    if (input.isEmpty())
+        return click(window, qPrintable(name));
+    on->setFocus();
+    if (const int b = QStringList{"left", "right", "middle"}.indexOf(input); b >= 0) {
+        QTest::mouseRelease(on, Qt::MouseButton(1 << b));
+    } else if (input == "request") {
+        bool qtMenu = false;
+        QTimer::singleShot(50, [&] {
+            if (QWidget* menu = QApplication::activePopupWidget())
+                qtMenu = menu->close();
+        });
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, {2, 2}, on->mapToGlobal(QPoint()));
+        QCoreApplication::sendEvent(on, &request);
+        QTest::qWait(100);
+        QVERIFY(!qtMenu);
+    } else {
+        const QKeyCombination key = QKeySequence(input)[0];
+        QTest::keyClick(on, key.key(), key.keyboardModifiers());
+    }
 }
 } // namespace
 
@@ -215,14 +213,13 @@ class LauncherTest : public QObject {
     void qtTextsAreJapanese();
 };
 
-// Steps: a menu item; a tray notification "message:code"; "target:input"
-// (see deliver); drop:links (see drop); start:settings (see restart);
-// type:text in the edit field; pick:N and run, as the user
-// picks and presses 実行; F2:... and F3:... in Form2 and Form3 (see inDialog); l:list and
-// q1:list rewrite l.xxa and quick file 1 (folder, nolist: l.xxa becomes a
-// folder, or goes); name: and answer: queue the answer of the input box and
-// the open-file dialog; notray: no tray; unopenable: the shell fails; close: a close request; show:
-// a closing dialog shows the launcher.
+// Steps: a menu item; a tray notification "message:code"; F1:, F2:, F3:
+// what the user does in the launcher or a dialog (see act); drop:links (see
+// drop); start:settings (see restart); l:list and q1:list rewrite l.xxa and
+// quick file 1 (folder, nolist: l.xxa becomes a folder, or goes); name: and
+// answer: queue the answers of the input box and the open-file dialog;
+// notray: no tray; unopenable: the shell fails; close: a close request;
+// show: a closing dialog shows the launcher.
 void LauncherTest::userPaths_data() {
     rows({
         {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa sk17=c.xxa TL sk9"},
@@ -261,28 +258,28 @@ void LauncherTest::userPaths_data() {
         {"hyouzi 512:517", "hidden tray+ tasukumenu/2"},
         {"hyouzi 512:515", "tray+-"},
         {"hyouzi 512:512 512:513 512:514 512:516 513:517", "hidden tray+"},
-        {"button:right", "op1/0"},
-        {"window:right", "op1/0"},
-        {"button:left button:middle window:left", ""},
-        {"edit:Shift+F10", "op1/0@focus"},
-        {"button:Menu", "op1/0@focus"},
-        {"window:Shift+F10", "op1/0@focus"},
-        {"edit:Delete", "hidden tray+"},
-        {"button:Delete", "hidden tray+"},
-        {"window:Delete", "hidden tray+"},
+        {"F1:Command1:right", "op1/0"},
+        {"F1:Form1:right", "op1/0"},
+        {"F1:Command1:left F1:Command1:middle F1:Form1:left", ""},
+        {"F1:Combo1:Shift+F10", "op1/0@focus"},
+        {"F1:Command1:Menu", "op1/0@focus"},
+        {"F1:Form1:Shift+F10", "op1/0@focus"},
+        {"F1:Combo1:Delete", "hidden tray+"},
+        {"F1:Command1:Delete", "hidden tray+"},
+        {"F1:Form1:Delete", "hidden tray+"},
         // Typing 三 in the edit field picks nothing: 二 stays picked.
-        {"pick:1 type:三 button:Return", "ran /2"},
-        {"pick:1 type:三 button:Num+Enter", "ran /2"},
-        {"pick:1 type:三 edit:Return edit:F10 edit:request", ""},
-        {"run", "そこは違います"},
-        {"pick:2 run", "ran /3"},
-        {"unopenable pick:0 run", "ran /1 ファイルが存在しません"},
-        {"q1:undecodable sk15 pick:0 run", "壊れ ran bytes"},
+        {"F1:1 F1:Combo1=三 F1:Command1:Return", "ran /2"},
+        {"F1:1 F1:Combo1=三 F1:Command1:Num+Enter", "ran /2"},
+        {"F1:1 F1:Combo1=三 F1:Combo1:Return F1:Combo1:F10 F1:Combo1:request", ""},
+        {"F1:Command1", "そこは違います"},
+        {"F1:2 F1:Command1", "ran /3"},
+        {"unopenable F1:0 F1:Command1", "ran /1 ファイルが存在しません"},
+        {"q1:undecodable sk15 F1:0 F1:Command1", "壊れ ran bytes"},
         // A pick holds over a reload only while its entry stays in its place.
-        {"pick:1 q1:same sk15 run", "ran /2"},
-        {"pick:1 q1:shrunk sk15 run", "二,三 そこは違います"},
-        {"pick:1 q1:changed sk15 run", "一,二 そこは違います"},
-        {"pick:1 q1:short sk15 run", "一 そこは違います"},
+        {"F1:1 q1:same sk15 F1:Command1", "ran /2"},
+        {"F1:1 q1:shrunk sk15 F1:Command1", "二,三 そこは違います"},
+        {"F1:1 q1:changed sk15 F1:Command1", "一,二 そこは違います"},
+        {"F1:1 q1:short sk15 F1:Command1", "一 そこは違います"},
         // Registering reads the file again and appends to what it holds now.
         {"sk7 F3:Text1=四 F3:Text2=/4 F3:Command1:Return", "Form3 l.xxa+四,/4"},
         {"sk7 F3:Command1 F3:Text1=b F3:Command1", "Form3 l.xxa+,C:\\,b,C:\\"},
@@ -378,16 +375,10 @@ void LauncherTest::userPaths() {
             w.close();
         else if (step == "show")
             w.show();
-        else if (step == "run")
-            click(w, "Command1");
         else if (what == "start")
             restart(f, how), settings = f.settingsBytes();
         else if (what == "drop")
             drop(w, QString(how).replace("{dir}", f.cwd.path()).split(','));
-        else if (what == "pick")
-            choose(w, "Combo1", how.toInt());
-        else if (what == "type")
-            find<QComboBox>(w, "Combo1")->setEditText(how);
         else if (what == "name")
             f.platform.inputAnswers.push_back(how);
         else if (what == "answer")
@@ -398,12 +389,11 @@ void LauncherTest::userPaths() {
         else if (step == "nolist" || step == "folder")
             QVERIFY(QFile::remove(f.cwd.file("l.xxa")) &&
                     (step == "nolist" || QDir().mkdir(f.cwd.file("l.xxa"))));
-        else if (QWidget* d = topLevel(what == "F3" ? "Form3" : "Form2"); what[0] == 'F')
-            QVERIFY2(d && (inDialog(*d, how), true), "the dialog is not open");
+        else if (QWidget* in = what == "F1" ? &w : topLevel(qPrintable("Form" + what.mid(1)));
+                 what[0] == 'F')
+            QVERIFY2(in && (act(*in, how), true), "the window is not open");
         else if (what[0].isDigit())
             f.tray(how.toInt(), what.toUInt());
-        else if (!how.isEmpty())
-            deliver(w, what, how);
         else
             f.trigger(qPrintable(step));
     }
