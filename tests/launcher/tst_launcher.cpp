@@ -270,7 +270,8 @@ void LauncherTest::userPaths_data() {
         // Typing 三 in the edit field picks nothing: 二 stays picked.
         {"F1:1 F1:Combo1=三 F1:Command1:Return", "ran /2"},
         {"F1:1 F1:Combo1=三 F1:Command1:Num+Enter", "ran /2"},
-        {"F1:1 F1:Combo1=三 F1:Combo1:Return F1:Combo1:F10 F1:Combo1:request", ""},
+        {"F1:1 F1:Combo1=三 F1:Combo1:Return F1:Combo1:F10 F1:Combo1:request F1:Command1",
+         "ran /2"},
         {"F1:Command1", "そこは違います"},
         {"F1:2 F1:Command1", "ran /3"},
         {"unopenable F1:0 F1:Command1", "ran /1 ファイルが存在しません"},
