@@ -103,7 +103,9 @@ QString seenIn(LauncherFixture& f) {
         s << "ran " + (run.undecoded.isEmpty() ? run.file : "bytes");
     s << p.messageTexts() << (p.inputPrompts.isEmpty() ? "" : "asked");
     for (const OPENFILENAME& r : p.openDialogs) { // by its owner, with its title, from a folder
-        const bool right = r.hwndOwner == (d ? d : w)->winId() && r.lpstrTitle == "ファイルを開く";
+        const bool right =
+            r.hwndOwner == (d ? d : w)->winId() && r.lpstrTitle == "ファイルを開く" &&
+            (d || r.lpstrFilter.startsWith(QString("ショートカット") + QChar(0) + "*.xxa"));
         const QString folder = QFileInfo(r.lpstrInitialDir.section(QChar(0), 0, 0)).fileName();
         s << (right ? "browsed" : "browsed?") + (folder.isEmpty() ? "" : "@" + folder);
     }
@@ -224,6 +226,8 @@ void LauncherTest::userPaths_data() {
     rows({
         {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa sk17=c.xxa TL sk9"},
         {"start:2|,b.xxa close", "hidden tray+ quick:sk15= sk16=b.xxa BL sk10"},
+        // An empty quick file loads nothing; the next load falls back to Cat.xxa.
+        {"start:2|,b.xxa sk15 close", "猫 hidden tray+ quick:sk15= sk16=b.xxa BL sk10"},
         {"start:3| close", "hidden tray+ quick: TR sk11"},
         {"start:4| close", "hidden tray+ quick: BR sk12"},
         {"start:0| close", "hidden tray+ quick:"},
