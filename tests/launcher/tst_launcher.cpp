@@ -85,10 +85,11 @@ QString seenIn(LauncherFixture& f) {
                  .arg(!p.popupPoints[i]           ? ""
                       : p.popupPoints[i] == under ? "@focus"
                                                   : "@?");
-    QWidget* d = topLevel("Form3");
-    const QString boxes =
-        d ? find<QLineEdit>(*d, "Text1")->text() + "," + find<QLineEdit>(*d, "Text2")->text() : "";
-    s << (!d ? "" : boxes == ",C:\\" ? "Form3" : "Form3[" + boxes + "]");
+    QWidget* options = topLevel("Form3");
+    const QString boxes = options ? find<QLineEdit>(*options, "Text1")->text() + "," +
+                                        find<QLineEdit>(*options, "Text2")->text()
+                                  : "";
+    s << (!options ? "" : boxes == ",C:\\" ? "Form3" : "Form3[" + boxes + "]");
     if (QWidget* d = topLevel("Form2"))
         s << "Form2[" + comboItems(find<QComboBox>(*d, "Combo1")).join(',') + "]";
     QString quick = "quick:";
@@ -104,8 +105,8 @@ QString seenIn(LauncherFixture& f) {
     s << p.messageTexts() << (p.inputPrompts.isEmpty() ? "" : "asked");
     for (const OPENFILENAME& r : p.openDialogs) { // by its owner, with its title, from a folder
         const bool right =
-            r.hwndOwner == (d ? d : w)->winId() && r.lpstrTitle == "ファイルを開く" &&
-            (d || r.lpstrFilter.startsWith(QString("ショートカット") + QChar(0) + "*.xxa"));
+            r.hwndOwner == (options ? options : w)->winId() && r.lpstrTitle == "ファイルを開く" &&
+            (options || r.lpstrFilter.startsWith(QString("ショートカット") + QChar(0) + "*.xxa"));
         const QString folder = QFileInfo(r.lpstrInitialDir.section(QChar(0), 0, 0)).fileName();
         s << (right ? "browsed" : "browsed?") + (folder.isEmpty() ? "" : "@" + folder);
     }
