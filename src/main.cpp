@@ -20,9 +20,6 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     environment.restoreForChildren();
     QApplication::setApplicationName(Texts::Title);
-    // The launcher hides into the tray; closing a dialog then must not end
-    // the program. Only the two quit commands do.
-    QApplication::setQuitOnLastWindowClosed(false);
     installFontSubstitutions();
     installJapaneseQtTexts();
 

@@ -10,6 +10,7 @@
 #include "Twips.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QLineEdit>
@@ -44,6 +45,9 @@ class PictureButton : public QPushButton {
 Form1::Form1(Platform& platform, QWidget* parent)
     : QWidget(parent), platform_(platform), placement_(new RePlaceOnFrameChange(platform, this)) {
     setObjectName(QStringLiteral("Form1"));
+    // The launcher hides into the tray; a menu or dialog closing then must not
+    // end the program. Only the two quit commands do.
+    QApplication::setQuitOnLastWindowClosed(false);
     // A fixed-size window: no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPoint>
 #include <QStringList>
+#include <QWidget>
 #include <deque>
 #include <optional>
 
@@ -49,29 +50,47 @@ class FakePlatform : public Platform {
 
     // The primary monitor, right of another one.
     QRect screen{1280 * 15, 0, 1024 * 15, 768 * 15};
+    // What the window manager's frame adds to a window's size.
     QSize frameExtraTwips{0, 0};
     QString programFolder;
     QString userFolder;
+    // Where the last move put a window's outer top-left, in twips.
+    QPoint lastMoveTwips;
+    QWidget* lastMoved = nullptr;
 
-    void messageBox(const QString& prompt, int style, const QString& title) override;
+    void messageBox(const QString& prompt, int style, const QString& title) override {
+        messages.append({prompt, style, title});
+    }
     QString inputBox(const QString& prompt, const QString& title) override;
     bool getOpenFileName(OPENFILENAME& record) override;
-    int shellExecute(QWidget* owner, const QString& operation, const QString& file,
-                     const QByteArray& undecoded) override;
+    int shellExecute(QWidget*, const QString& operation, const QString& file,
+                     const QByteArray& undecoded) override {
+        launches.append({operation, file, undecoded});
+        return shellResult;
+    }
     bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
     void setTrayMenu(QMenu* menu) override { trayMenu = menu; }
-    void setTopmost(QWidget* window) override;
-    void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override;
+    // As the desktop's does: the window keeps the hint until something drops it.
+    void setTopmost(QWidget* window) override {
+        ++topmostCalls;
+        window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        window->show();
+    }
+    void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override {
+        popups.append(menu);
+        popupFlags.append(flags);
+        popupPoints.append(at);
+    }
     QRect screenRectTwips() override { return screen; }
-    QSize outerSizeTwips(QWidget* window) override;
-    void moveWindowTwips(QWidget* window, int left, int top) override;
+    QSize outerSizeTwips(QWidget* window) override { return window->size() * 15 + frameExtraTwips; }
+    void moveWindowTwips(QWidget* window, int left, int top) override {
+        lastMoved = window;
+        lastMoveTwips = QPoint(left, top);
+        window->move(left / 15, top / 15);
+    }
     QString appPath() override { return programFolder; }
     QString userSettingsFolder() override { return userFolder; }
     void endProgram() override { ended = true; }
-
-    // Where the last move put each window's outer top-left, in twips.
-    QPoint lastMoveTwips;
-    QWidget* lastMoved = nullptr;
 
     QStringList messageTexts() const;
 };

@@ -1,5 +1,7 @@
 #include "LauncherFixture.h"
 
+#include "TrayCallbackEvent.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -7,6 +9,7 @@
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -48,7 +51,7 @@ QStringList comboItems(const QComboBox* combo) {
 }
 
 QStringList LauncherFixture::comboItems() const {
-    return ::comboItems(launcher->findChild<QComboBox*>(QStringLiteral("Combo1")));
+    return ::comboItems(find<QComboBox>(*launcher, "Combo1"));
 }
 
 QByteArray LauncherFixture::settingsBytes() const {
@@ -56,10 +59,7 @@ QByteArray LauncherFixture::settingsBytes() const {
 }
 
 void LauncherFixture::trigger(const char* action) {
-    auto* item = launcher->findChild<QAction*>(QLatin1String(action));
-    if (!item)
-        qFatal("no menu item %s", action);
-    item->trigger();
+    find<QAction>(*launcher, action)->trigger();
 }
 
 QWidget& LauncherFixture::openDialog(const char* action) {
@@ -70,6 +70,11 @@ QWidget& LauncherFixture::openDialog(const char* action) {
     return *dialog;
 }
 
+void LauncherFixture::tray(qintptr code, quint32 message) {
+    TrayCallbackEvent event(message, code);
+    QCoreApplication::sendEvent(launcher.get(), &event);
+}
+
 QWidget* topLevel(const char* objectName) {
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window->objectName() == QLatin1String(objectName) && window->isVisible())
@@ -77,19 +82,12 @@ QWidget* topLevel(const char* objectName) {
     return nullptr;
 }
 
-template <typename T> static T* child(QWidget& window, const char* name) {
-    auto* widget = window.findChild<T*>(QLatin1String(name));
-    if (!widget)
-        qFatal("%s has no %s", qPrintable(window.objectName()), name);
-    return widget;
-}
-
 void click(QWidget& window, const char* button) {
-    QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(window, button), Qt::LeftButton);
 }
 
 void type(QWidget& window, const char* box, const QString& text) {
-    auto* edit = child<QLineEdit>(window, box);
+    auto* edit = find<QLineEdit>(window, box);
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);
     // Japanese arrives from the input method as committed text, not as keys.
@@ -99,7 +97,7 @@ void type(QWidget& window, const char* box, const QString& text) {
 }
 
 void choose(QWidget& window, const char* combo, int index) {
-    auto* box = child<QComboBox>(window, combo);
+    auto* box = find<QComboBox>(window, combo);
     box->setCurrentIndex(index);
     emit box->activated(index);
 }

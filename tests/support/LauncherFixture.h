@@ -7,9 +7,8 @@
 #include <QStringList>
 #include <memory>
 
-class QWidget;
-
 class QComboBox;
+class QWidget;
 
 // The texts a combo box shows, in order.
 QStringList comboItems(const QComboBox* combo);
@@ -39,10 +38,19 @@ struct LauncherFixture {
     void trigger(const char* action);
     // Opens オプション ("sk7") or 消去 ("sk2") from the menu; the window it shows.
     QWidget& openDialog(const char* action);
+    // The tray icon's notification as the tray layer delivers it.
+    void tray(qintptr code, quint32 message = 512);
 };
 
 // A shown top-level window by object name ("Form3"), or nullptr.
 QWidget* topLevel(const char* objectName);
+// The window's child of that object name and type; fails the run if missing.
+template <typename T> T* find(QWidget& window, const char* name) {
+    auto* widget = window.findChild<T*>(QLatin1String(name));
+    if (!widget)
+        qFatal("%s has no %s", qPrintable(window.objectName()), name);
+    return widget;
+}
 // Clicks the named button of a window with the mouse.
 void click(QWidget& window, const char* button);
 // Replaces the named box's text as typing through the input method would.

@@ -1,0 +1,508 @@
+// The launcher and its two dialogs as their user drives them. Each row's tag
+// is what the user does, its one column what the user then sees (seenIn).
+#include "LauncherFixture.h"
+#include "QtTexts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QMoveEvent>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+const QStringList Three{"一", "/1", "二", "/2", "三", "/3"};
+
+void rows(std::initializer_list<std::pair<const char*, const char*>> table) {
+    QTest::addColumn<QString>("seen");
+    for (const auto& [does, seen] : table)
+        QTest::newRow(does) << QString(seen);
+}
+
+// l.xxa at start-up; quick files q1..q3 hold Q1..Q3 and q4 is damaged; the
+// window manager adds a frame that is not square.
+Form1& startWithLists(LauncherFixture& f) {
+    f.writeList("l.xxa", Three);
+    for (int i = 1; i <= 3; ++i)
+        f.writeList(QString("q%1.xxa").arg(i), {QString("Q%1").arg(i), "/bin/q"});
+    f.writeList("q4.xxa", {"x", "9", "dangling"});
+    f.writeSettings("l.xxa", {"q1.xxa", "q2.xxa", "q3.xxa", "q4.xxa"});
+    f.platform.frameExtraTwips = {120, 450};
+    return f.start();
+}
+
+// Which corner of the primary monitor the outer frame was last moved flush with.
+QString cornerOf(FakePlatform& p, QWidget* w) {
+    const QRect s = p.screen, outer(p.lastMoveTwips, p.outerSizeTwips(w));
+    const QString v = outer.top() == s.top() ? "T" : outer.bottom() == s.bottom() ? "B" : "?";
+    return v + (outer.left() == s.left() ? "L" : outer.right() == s.right() ? "R" : "?");
+}
+
+// l.xxa's lines: "l.xxa+..." after the usual three entries, else "l.xxa=...".
+QString listFile(LauncherFixture& f) {
+    const QString text = QStringDecoder("windows-31j").decode(readBytes(f.cwd.file("l.xxa")));
+    const QString lines = QString(text).replace("\r\n", ",").chopped(text.isEmpty() ? 0 : 1);
+    if (text.count("\r\n") > 12)
+        return QString("l.xxa=%1 lines").arg(text.count("\r\n"));
+    if (lines == Three.join(','))
+        return "";
+    return lines.startsWith(Three.join(',') + ",")
+               ? "l.xxa+" + lines.mid(Three.join(',').size() + 1)
+               : "l.xxa=" + lines;
+}
+
+// What the user sees, in one line: the launcher's names when they are not
+// 一,二,三, then whatever differs from a plain shown launcher on l.xxa.
+QString seenIn(LauncherFixture& f) {
+    QWidget* w = f.launcher.get();
+    FakePlatform& p = f.platform;
+    const QString names = f.comboItems().join(',');
+    QStringList s{names == "一,二,三" ? "" : names.isEmpty() ? "()" : names};
+    s << (w->isVisible() ? w->isMinimized() ? "minimised" : "" : "hidden");
+    s << (w->windowFlags() & Qt::WindowStaysOnTopHint ? "" : "not-topmost");
+    QString calls = "tray"; // an icon added for another window or with another tip: +?
+    for (const FakePlatform::TrayCall& call : p.trayCalls)
+        calls += call.message == NIM_DELETE                                                ? "-"
+                 : call.data.hWnd == w->winId() && QByteArray(call.data.szTip) == "Tovlan" ? "+"
+                                                                                           : "+?";
+    s << (p.trayCalls.isEmpty() ? "" : calls);
+    const QWidget* focus = QApplication::focusWidget(); // a menu from the keys opens under it
+    const auto under = focus ? focus->mapToGlobal(QPoint(0, focus->height())) : QPoint();
+    for (qsizetype i = 0; i < p.popups.size(); ++i)
+        s << QString("%1/%2%3")
+                 .arg(p.popups[i]->objectName())
+                 .arg(p.popupFlags[i])
+                 .arg(!p.popupPoints[i]           ? ""
+                      : p.popupPoints[i] == under ? "@focus"
+                                                  : "@?");
+    QWidget* options = topLevel("Form3");
+    const QString boxes = options ? find<QLineEdit>(*options, "Text1")->text() + "," +
+                                        find<QLineEdit>(*options, "Text2")->text()
+                                  : "";
+    s << (!options ? "" : boxes == ",C:\\" ? "Form3" : "Form3[" + boxes + "]");
+    if (QWidget* d = topLevel("Form2"))
+        s << "Form2[" + comboItems(find<QComboBox>(*d, "Combo1")).join(',') + "]";
+    QString quick = "quick:";
+    for (const char* item : {"sk15", "sk16", "sk17", "sk18"})
+        if (find<QAction>(*w, "sk14")->isVisible() && find<QAction>(*w, item)->isVisible())
+            quick += item + ("=" + find<QAction>(*w, item)->text()) + " ";
+    s << (quick == "quick:sk15=q1.xxa sk16=q2.xxa sk17=q3.xxa sk18=q4.xxa " ? "" : quick.trimmed());
+    s << listFile(f) << (p.lastMoved == w ? cornerOf(p, w) : "");
+    for (const char* item : {"sk9", "sk10", "sk11", "sk12"})
+        s << (find<QAction>(*w, item)->isChecked() ? item : "");
+    for (const FakePlatform::Launch& run : p.launches)
+        s << "ran " + (run.undecoded.isEmpty() ? run.file : "bytes");
+    s << p.messageTexts() << (p.inputPrompts.isEmpty() ? "" : "asked");
+    for (const OPENFILENAME& r : p.openDialogs) { // by its owner, with its title, from a folder
+        const bool right =
+            r.hwndOwner == (options ? options : w)->winId() && r.lpstrTitle == "ファイルを開く" &&
+            (options || r.lpstrFilter.startsWith(QString("ショートカット") + QChar(0) + "*.xxa"));
+        const QString folder = QFileInfo(r.lpstrInitialDir.section(QChar(0), 0, 0)).fileName();
+        s << (right ? "browsed" : "browsed?") + (folder.isEmpty() ? "" : "@" + folder);
+    }
+    s << (p.ended ? "ended" : "");
+    s.removeAll(QString());
+    return s.join(' ').replace(f.cwd.path(), "{dir}");
+}
+
+// The values of the settings file that changed since before.
+QString saved(const QByteArray& now, const QByteArray& before) {
+    const QStringList a = QString(now).split("\r\n"), b = QString(before).split("\r\n");
+    const char* names[] = {"start", "q1", "corner", "", "q2", "", "", "q3", "", "", "q4"};
+    QStringList s;
+    for (int i : {0, 1, 4, 7, 10, 2}) // one of each value, as the first group holds it
+        s << (a.value(i) == b.value(i) ? "" : names[i] + ("=" + a.value(i).trimmed()));
+    s.removeAll(QString());
+    return s.isEmpty() ? "" : " saved " + s.join(' ');
+}
+
+// Drops links (or a plain text) on the launcher, dragged with Shift, which
+// asks for a move: taken as a link, the file manager leaves the original.
+void drop(Form1& w, const QStringList& urls) {
+    QMimeData mime;
+    QList<QUrl> links;
+    for (const QString& url : urls)
+        links << QUrl(url);
+    urls[0] == "text" ? mime.setText("/bin/true") : mime.setUrls(links);
+    const auto actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(QPoint(5, 5), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(&w, &enter);
+    QCOMPARE(enter.isAccepted(), urls[0] != "text");
+    QDropEvent dropped(QPointF(5, 5), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    if (enter.isAccepted() && QCoreApplication::sendEvent(&w, &dropped))
+        QCOMPARE(dropped.dropAction(), Qt::LinkAction);
+}
+
+// Starts afresh on settings "corner|quick files" ("none": no file), then
+// frames the window as the window manager does after it was placed.
+void restart(LauncherFixture& f, const QString& settings) {
+    QFile::remove(f.settingsFile());
+    if (settings != "none")
+        f.writeSettings("l.xxa", settings.section('|', 1).split(','), settings.section('|', 0, 0));
+    f.platform.frameExtraTwips = {0, 0};
+    Form1& w = f.start();
+    QCOMPARE(find<QComboBox>(w, "Combo1")->currentText(), QString());
+    f.platform.frameExtraTwips = {120, 450};
+    QMoveEvent framed(w.pos(), w.pos());
+    QCoreApplication::sendEvent(&w, &framed); // placed again
+    QWidget* placed = std::exchange(f.platform.lastMoved, nullptr);
+    QCoreApplication::sendEvent(&w, &framed); // as a drag: same size, left alone
+    QCOMPARE(std::exchange(f.platform.lastMoved, placed), nullptr);
+}
+
+// In a window (F1, F2, F3: Form1 and the two dialogs): "Name=text" types
+// into the box (or the combo box's edit field), a number picks that item in
+// Combo1, "close" asks the window to close, "Name" clicks the button,
+// "Name:input" releases a mouse button (left, right, middle) over the
+// control or presses a key on it, and "Name:request" sends the context menu
+// request that comes with the Menu key on X.
+void act(QWidget& window, const QString& what) {
+    const QString name = what.section(QRegularExpression("[=:]"), 0, 0);
+    const QString input = what.mid(name.size() + 1);
+    QWidget* on = name == window.objectName() ? &window : window.findChild<QWidget*>(name);
+    QApplication::setActiveWindow(&window);
+    if (what[0].isDigit())
+        return choose(window, "Combo1", what.toInt());
+    if (what == "close")
+        return void(window.close());
+    QVERIFY2(on, qPrintable(name));
+    if (what.contains('=')) {
+        const QString text = QString(input).replace("\\r", "\r").replace("\\n", "\n");
+        auto* combo = qobject_cast<QComboBox*>(on);
+        return combo ? combo->setEditText(text) : type(window, qPrintable(name), text);
+    }
+    if (input.isEmpty())
+        return click(window, qPrintable(name));
+    on->setFocus();
+    if (const int b = QStringList{"left", "right", "middle"}.indexOf(input); b >= 0) {
+        QTest::mouseRelease(on, Qt::MouseButton(1 << b));
+    } else if (input == "request") {
+        bool qtMenu = false;
+        QTimer::singleShot(50, [&] {
+            if (QWidget* menu = QApplication::activePopupWidget())
+                qtMenu = menu->close();
+        });
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, {2, 2}, on->mapToGlobal(QPoint()));
+        QCoreApplication::sendEvent(on, &request);
+        QTest::qWait(100);
+        QVERIFY(!qtMenu);
+    } else {
+        const QKeyCombination key = QKeySequence(input)[0];
+        QTest::keyClick(on, key.key(), key.keyboardModifiers());
+    }
+}
+} // namespace
+
+class LauncherTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void userPaths_data();
+    void userPaths();
+    void keepsRunningInTheTray();
+    void runButtonShowsWhenFocused();
+    void optionsTabOrderAndBrowseButtons();
+    void windowsKeepTheirControlsApart();
+    void qtTextsAreJapanese();
+};
+
+// Steps: a menu item; a tray notification "message:code"; F1:, F2:, F3:
+// what the user does in the launcher or a dialog (see act); drop:links (see
+// drop); start:settings (see restart); l:list and q1:list rewrite l.xxa and
+// quick file 1 (folder, nolist: l.xxa becomes a folder, or goes); name: and
+// answer: queue the answers of the input box and the open-file dialog;
+// notray: no tray; unopenable: the shell fails; close: a close request;
+// show: a closing dialog shows the launcher.
+void LauncherTest::userPaths_data() {
+    rows({
+        {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa sk17=c.xxa TL sk9"},
+        {"start:2|,b.xxa close", "hidden tray+ quick:sk15= sk16=b.xxa BL sk10"},
+        // An empty quick file loads nothing; the next load falls back to Cat.xxa.
+        {"start:2|,b.xxa sk15 close", "猫 hidden tray+ quick:sk15= sk16=b.xxa BL sk10"},
+        {"start:3| close", "hidden tray+ quick: TR sk11"},
+        {"start:4| close", "hidden tray+ quick: BR sk12"},
+        {"start:0| close", "hidden tray+ quick:"},
+        {"start:none close", "猫 hidden tray+ quick:"}, // Cat.xxa from the next load on
+        {"name:有る new", "既存 asked"},
+        // The open-file record keeps the list last opened as its folder; the
+        // path must fit its buffer of 511 bytes and a NUL (表 takes two).
+        {"answer:開 sk13 sk13", "開 browsed browsed@開.xxa"},
+        {"answer:511 sk13 sk13", "() browsed browsed@a.xxa"},
+        {"sk13 answer:512 sk13 answer:emoji sk13", "browsed browsed browsed"},
+        {"sk7", "Form3"},
+        {"sk2", "Form2[一,二,三]"},
+        {"sk9", "TL sk9 saved corner=1"},
+        {"sk10", "BL sk10 saved corner=2"},
+        {"sk11", "TR sk11 saved corner=3"},
+        {"sk9 sk12", "BR sk12 saved corner=4"},
+        {"sk15", "Q1"},
+        {"sk16", "Q2"},
+        {"sk17", "Q3"},
+        // A list that fails to load leaves the dialogs on the list shown.
+        {"sk18 sk2", "() Form2[一,二,三]"},
+        {"hyouzi", "hidden tray+"},
+        {"notray hyouzi", "minimised tray+"},
+        {"sk4", "ended"},
+        {"close show sk4", "tray+- ended"},
+        {"hyouzi Modosu", "tray+-"},
+        {"Toziru", "tray- ended"},
+        {"l:一,/1,二,/2,三,/3,四,/4 close", "一,二,三,四 hidden tray+ l.xxa+四,/4"},
+        // Only the codes the icon sends for right up and double click act.
+        {"hyouzi 512:517", "hidden tray+ tasukumenu/2"},
+        {"hyouzi 512:515", "tray+-"},
+        {"hyouzi 512:512 512:513 512:514 512:516 513:517", "hidden tray+"},
+        {"F1:Command1:right", "op1/0"},
+        {"F1:Form1:right", "op1/0"},
+        {"F1:Command1:left F1:Command1:middle F1:Form1:left", ""},
+        {"F1:Combo1:Shift+F10", "op1/0@focus"},
+        {"F1:Command1:Menu", "op1/0@focus"},
+        {"F1:Form1:Shift+F10", "op1/0@focus"},
+        {"F1:Combo1:Delete", "hidden tray+"},
+        {"F1:Command1:Delete", "hidden tray+"},
+        {"F1:Form1:Delete", "hidden tray+"},
+        // Typing 三 in the edit field picks nothing: 二 stays picked.
+        {"F1:1 F1:Combo1=三 F1:Command1:Return", "ran /2"},
+        {"F1:1 F1:Combo1=三 F1:Command1:Num+Enter", "ran /2"},
+        {"F1:1 F1:Combo1=三 F1:Combo1:Return F1:Combo1:F10 F1:Combo1:request F1:Command1",
+         "ran /2"},
+        {"F1:Command1", "そこは違います"},
+        {"F1:2 F1:Command1", "ran /3"},
+        {"unopenable F1:0 F1:Command1", "ran /1 ファイルが存在しません"},
+        // Its path: 0x81 0x20, a lead byte of code page 932 without its second.
+        {"q1:undecodable sk15 F1:0 F1:Command1", "壊れ ran bytes"},
+        // A pick holds over a reload only while its entry stays in its place.
+        {"F1:1 q1:一,/1,二,/2,三,/3 sk15 F1:Command1", "ran /2"},
+        {"F1:1 q1:二,/2,三,/3 sk15 F1:Command1", "二,三 そこは違います"},
+        {"F1:1 q1:一,/1,二,/x sk15 F1:Command1", "一,二 そこは違います"},
+        {"F1:1 q1:一,/1 sk15 F1:Command1", "一 そこは違います"},
+        // Registering reads the file again and appends to what it holds now.
+        {"sk7 F3:Text1=四 F3:Text2=/4 F3:Command1:Return", "Form3 l.xxa+四,/4"},
+        {"sk7 F3:Command1 F3:Text1=b F3:Command1", "Form3 l.xxa+,C:\\,b,C:\\"},
+        {"sk7 F3:Text1=a\\r\\nb\\nc F3:Command1", "Form3 l.xxa+a b c,C:\\"},
+        {"l:98 sk7 F3:Command1", "Form3 l.xxa=198 lines"},
+        {"sk7 l:99 F3:Text1=x F3:Command1", "Form3[x,C:\\] l.xxa=198 lines これ以上登録できません"},
+        {"sk7 l:一,/1,二 F3:Text1=x F3:Command1",
+         "Form3[x,C:\\] l.xxa=一,/1,二 これ以上登録できません"},
+        {"sk7 F3:Text1=😀 F3:Command1", "Form3[😀,C:\\] 書き込みエラー"},
+        // A new list's file is made by its first registration.
+        {"name:memo new sk7 F3:Text1=新 F3:Command1 F3:OK", "新 tray+ asked"},
+        // OK saves the boxes, keeps the corner as it stands in the file, and
+        // the launcher reloads its list; Close saves nothing, reloads nothing.
+        {"sk7 hyouzi F3:Text1=四 F3:Command1 F3:Text3=n.xxa F3:Text7= F3:OK",
+         "一,二,三,四 tray++ l.xxa+四,C:\\ saved start=n.xxa q4="},
+        {"sk7 sk10 F3:Text3=n.xxa F3:OK:Return", "tray+ BL sk10 saved start=n.xxa corner=2"},
+        {"sk7 F3:Text3=n.xxa F3:OK sk11", "tray+ TR sk11 saved start=n.xxa corner=3"},
+        {"sk7 hyouzi F3:Command1 F3:Command10:Return", "tray+ l.xxa+,C:\\"},
+        {"sk7 F3:Command2:Num+Enter", "Form3[,] browsed"},
+        {"sk7 hyouzi F3:Text1:Escape", "tray+"},
+        {"sk7 F3:Text1=四 F3:Text1:Return", "Form3[四,C:\\]"},
+        // Deleting reads the file again and removes the entry picked, if it
+        // still stands where the dialog shows it.
+        {"sk2 F2:0 F2:Command1:Return", "Form2[二,三] l.xxa=二,/2,三,/3"},
+        {"sk2 F2:2 F2:Command1", "Form2[一,二] l.xxa=一,/1,二,/2"},
+        {"l:一,/1 sk2 F2:0 F2:Command1", "Form2[] l.xxa="},
+        {"sk2 F2:Command1", "Form2[一,二,三] そこは違います"},
+        {"sk2 F2:0 F2:Command1 F2:Command1", "Form2[二,三] l.xxa=二,/2,三,/3 そこは違います"},
+        {"sk2 F2:1 l:二,/2,三,/3 F2:Command1", "Form2[二,三] l.xxa=二,/2,三,/3 そこは違います"},
+        {"sk2 F2:0 l:100 F2:Command1 F2:Command1",
+         "Form2[] l.xxa=200 lines そこは違います そこは違います"},
+        {"folder sk2", "Form2[] l.xxa= 読み込みエラー"},
+        {"nolist sk2", "Form2[] l.xxa="},
+        {"l:一,/1,二 sk2", "Form2[] l.xxa=一,/1,二"},
+        {"sk2 sk7 F2:2 F3:Text1=四 F3:Command1 F2:Command1 F2:0 F3:Text1=五 "
+         "F3:Command1 F2:Command1",
+         "Form3 Form2[二,四,五] l.xxa=二,/2,四,C:\\,五,C:\\"},
+        {"sk2 F2:0 F2:Command1 hyouzi F2:close", "tray+ l.xxa=二,/2,三,/3"},
+        {"sk2 F2:0 F2:Command1 F2:Command2:Return", "二,三 tray+ l.xxa=二,/2,三,/3"},
+        {"sk2 hyouzi F2:Combo1:Escape", "tray+"},
+        // A dropped link opens the options dialog with it filled in, for 登録.
+        {"drop:file://{dir}/報告書.pdf F3:Command1", "Form3 l.xxa+報告書.pdf,{dir}/報告書.pdf"},
+        {"drop:file://{dir}/資料/", "Form3[資料,{dir}/資料]"},
+        {"drop:file://{dir}/app.desktop", "Form3[エディタ,{dir}/app.desktop]"},
+        {"drop:file://{dir}/plain.desktop", "Form3[My Tool,{dir}/plain.desktop]"},
+        {"drop:file://{dir}/none.desktop", "Form3[none.desktop,{dir}/none.desktop]"},
+        {"drop:https://example.com/docs/a%20b.html",
+         "Form3[a b.html,https://example.com/docs/a%20b.html]"},
+        {"drop:https://www.debian.org/", "Form3[www.debian.org,https://www.debian.org/]"},
+        {"drop:file://{dir}/資料/,file://{dir}/報告書.pdf", "Form3[資料,{dir}/資料]"},
+        {"sk7 F3:Text1=打ちかけ drop:file://{dir}/報告書.pdf",
+         "Form3[報告書.pdf,{dir}/報告書.pdf]"},
+        {"drop:text", ""},
+    });
+}
+
+void LauncherTest::userPaths() {
+    QFETCH(QString, seen);
+    LauncherFixture f(true); // settings in the user's folder, as installed
+    const QString folder = "/" + QString(252, QChar(u'表')) + "/";
+    const QMap<QString, QString> answers{{"開", f.cwd.file("開.xxa")},
+                                         {"511", folder + "a.xxa"},
+                                         {"512", folder + "ab.xxa"},
+                                         {"emoji", "/x/\U0001F600.xxa"}};
+    f.writeList("有る.xxa", {"既存", "/bin/x"});
+    f.writeList("開.xxa", {"開", "/bin/o"});
+    f.writeList("Cat.xxa", {"猫", "/bin/cat"});
+    QDir(f.cwd.path()).mkdir("資料");
+    writeBytes(f.cwd.file("報告書.pdf"), "%PDF");
+    writeBytes(f.cwd.file("app.desktop"), "[Desktop Entry]\nName=Editor\nName[ja]=エディタ\n"
+                                          "[Desktop Action new]\nName[ja]=新しい窓\n");
+    writeBytes(f.cwd.file("plain.desktop"), "# x\r\n[Desktop Entry]\r\nName = My\\sTool\r\n");
+    writeBytes(f.cwd.file("none.desktop"), "[Desktop Entry]\nExec=true\n");
+    startWithLists(f);
+    QByteArray settings = f.settingsBytes();
+    for (const QString& step : QString(QTest::currentDataTag()).split(' ')) {
+        const QString what = step.section(':', 0, 0), how = step.section(':', 1);
+        Form1& w = *f.launcher;
+        QApplication::setActiveWindow(&w);
+        if (step == "notray")
+            f.platform.trayAddSucceeds = false;
+        else if (step == "unopenable")
+            f.platform.shellResult = 2;
+        else if (step == "close")
+            w.close();
+        else if (step == "show")
+            w.show();
+        else if (what == "start")
+            restart(f, how), settings = f.settingsBytes();
+        else if (what == "drop")
+            drop(w, QString(how).replace("{dir}", f.cwd.path()).split(','));
+        else if (what == "name")
+            f.platform.inputAnswers.push_back(how);
+        else if (what == "answer")
+            f.platform.openFileAnswers.push_back(answers[how]);
+        else if (what == "q1" || what == "l")
+            writeBytes(f.cwd.file(what + ".xxa"),
+                       how.toInt()            ? listBytes(numberedValues(how.toInt()))
+                       : how != "undecodable" ? listBytes(how.split(','))
+                                              : cp932("壊れ") + "\r\n/h/\x81\x20m\r\n");
+        else if (step == "nolist" || step == "folder")
+            QVERIFY(QFile::remove(f.cwd.file("l.xxa")) &&
+                    (step == "nolist" || QDir().mkdir(f.cwd.file("l.xxa"))));
+        else if (QWidget* in = what == "F1" ? &w : topLevel(qPrintable("Form" + what.mid(1)));
+                 what[0] == 'F')
+            QVERIFY2(in && (act(*in, how), true), "the window is not open");
+        else if (what[0].isDigit())
+            f.tray(how.toInt(), what.toUInt());
+        else
+            f.trigger(qPrintable(step));
+    }
+    QCOMPARE(seenIn(f) + saved(f.settingsBytes(), settings), seen);
+    QCOMPARE(f.platform.trayMenu, find<QMenu>(*f.launcher, "tasukumenu"));
+}
+
+// A window of the program's own (a message box, the file dialog) closing
+// while the launcher sits in the tray must not end the program.
+void LauncherTest::keepsRunningInTheTray() {
+    LauncherFixture f;
+    startWithLists(f);
+    QTimer::singleShot(0, [&] {
+        f.trigger("hyouzi");
+        QWidget message;
+        message.show();
+        message.close();
+    });
+    QTimer::singleShot(200, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QCoreApplication::exec(), 7);
+}
+
+// The button's picture fills it, so the focus needs a mark of its own.
+void LauncherTest::runButtonShowsWhenFocused() {
+    LauncherFixture f;
+    Form1& w = f.start();
+    QApplication::setActiveWindow(&w);
+    find<QWidget>(w, "Combo1")->setFocus();
+    auto* run = find<QPushButton>(w, "Command1");
+    const QImage unfocused = run->grab().toImage();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), run);
+    QVERIFY(run->grab().toImage() != unfocused);
+}
+
+// Tab from the name box visits every control once; each "." follows the box
+// it fills, with a program or a list, from a fresh record; cancelled, it
+// empties the box.
+void LauncherTest::optionsTabOrderAndBrowseButtons() {
+    LauncherFixture f;
+    startWithLists(f);
+    QWidget& d = f.openDialog("sk7");
+    QApplication::setActiveWindow(&d);
+    QStringList visited;
+    QWidget* box = nullptr;
+    for (QWidget* at = QApplication::focusWidget(); !visited.contains(at->objectName());
+         at = QApplication::focusWidget()) {
+        visited << at->objectName();
+        if (auto* browse = qobject_cast<QPushButton*>(at); browse && browse->text() == ".") {
+            f.platform.openFileAnswers.push_back("/u/" + box->objectName());
+            QTest::keyClick(browse, Qt::Key_Return);
+            QCOMPARE(qobject_cast<QLineEdit*>(box)->text(), "/u/" + box->objectName());
+            QCOMPARE(f.platform.openDialogs.last().lpstrInitialDir, QString());
+            QCOMPARE(f.platform.openDialogs.last().lpstrFilter.section(QChar(0), 1, 1),
+                     box->objectName() == "Text2" ? "*.exe" : "*.xxa");
+            QTest::keyClick(browse, Qt::Key_Return);
+            QCOMPARE(qobject_cast<QLineEdit*>(box)->text(), QString());
+        }
+        box = at;
+        QTest::keyClick(at, Qt::Key_Tab);
+    }
+    QCOMPARE(visited.size(), 16);
+    QCOMPARE(visited.first(), QString("Text1"));
+    QCOMPARE(f.platform.openDialogs.size(), 12);
+}
+
+// No control overlaps another (by more than a rounded pixel) nor, in the
+// dialogs, runs past its frame; each frame's line runs through its title,
+// clear above its controls.
+void LauncherTest::windowsKeepTheirControlsApart() {
+    LauncherFixture f;
+    startWithLists(f);
+    QList<QWidget*> parents{f.launcher.get(), &f.openDialog("sk2"), &f.openDialog("sk7")};
+    for (QGroupBox* frame : parents.last()->findChildren<QGroupBox*>())
+        parents << frame;
+    for (QWidget* parent : parents) {
+        QList<QWidget*> controls = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        controls.removeIf([](QWidget* c) { return c->isWindow(); }); // the menus
+        for (QWidget* c : controls) {
+            QVERIFY(parent == f.launcher.get() || parent->rect().contains(c->geometry()));
+            for (QWidget* o : controls)
+                QVERIFY2(c == o ||
+                             !c->geometry().marginsRemoved({1, 1, 1, 1}).intersects(o->geometry()),
+                         qPrintable(c->objectName() + " " + o->objectName()));
+        }
+        if (!qobject_cast<QGroupBox*>(parent))
+            continue;
+        const QImage image = parent->grab().toImage();
+        const int x = parent->width() - 8; // right of the title, of every control
+        int line = 0;
+        while (image.pixel(x, line) == image.pixel(x, 0))
+            ++line;
+        QVERIFY(line < parent->fontMetrics().height());
+        for (QWidget* c : controls)
+            QVERIFY2(c->y() > line + 1, qPrintable(c->objectName()));
+    }
+}
+
+// Qt's own dialogs and menus speak Japanese too, whatever the locale.
+void LauncherTest::qtTextsAreJapanese() {
+    QVERIFY(installJapaneseQtTexts());
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    QLineEdit edit;
+    QStringList texts;
+    for (const QPushButton* button : files.findChildren<QPushButton*>())
+        texts << button->text();
+    for (const QAction* action : edit.createStandardContextMenu()->actions())
+        texts << action->text();
+    QVERIFY(texts.contains("キャンセル") && !texts.join('|').contains("&Undo"));
+}
+
+QTEST_MAIN(LauncherTest)
+#include "tst_launcher.moc"
