@@ -1,14 +1,11 @@
 #include "TestFiles.h"
 
-#include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 
 QByteArray cp932(const QString& text) {
     QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
-    QByteArray bytes = encoder(text);
-    Q_ASSERT(!encoder.hasError());
-    return bytes;
+    return encoder(text);
 }
 
 QByteArray readBytes(const QString& path) {
@@ -37,12 +34,4 @@ QStringList numberedValues(int entries) {
     for (int i = 1; i <= entries; ++i)
         values << QStringLiteral("名前%1").arg(i) << QStringLiteral("/bin/%1").arg(i);
     return values;
-}
-
-ScopedTempCwd::ScopedTempCwd() : previous_(QDir::currentPath()) {
-    QDir::setCurrent(dir_.path());
-}
-
-ScopedTempCwd::~ScopedTempCwd() {
-    QDir::setCurrent(previous_);
 }
