@@ -27,7 +27,7 @@ const Values Refused{"no space", "write-protected file", "read-only folder",
 // Written from the file as it is at the write.
 const Values Rewritten{"file removed after reading", "another launcher writes meanwhile"};
 // Written, and still the same file.
-const Values SameFile{"hard link", "mode 0600", "symlink", "user attribute",
+const Values SameFile{"hard link", "mode 0640", "symlink", "user attribute",
     "another owner, shared group"};
 // clang-format on
 const Values ThreeEntries{"一", "/bin/one", "二", "/bin/two", "三", "/bin/three"};
@@ -119,7 +119,7 @@ bool prepare(const QString& fault, const QString& file) {
     if (fault == "another owner, shared group") // daemon's, shared with the group users
         return geteuid() == 0 && chown(name.constData(), 1, ScopedUnprivileged::Users) == 0 &&
                chmod(name.constData(), 0660) == 0;
-    const int mode = fault == "mode 0600" ? 0600 : fault == "write-protected file" ? 0444 : 0644;
+    const int mode = fault == "mode 0640" ? 0640 : fault == "write-protected file" ? 0444 : 0644;
     return chmod(name.constData(), mode) == 0 &&
            chmod(folder.constData(), fault == "read-only folder" ? 0555 : 0755) == 0;
 }
