@@ -110,13 +110,13 @@ void FilesTest::listFile() {
 // Each row reads a file and writes it back unchanged.
 void FilesTest::settingsFile_data() {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("startup");
-    QTest::addColumn<QStringList>("quickFiles");
-    QTest::addColumn<int>("corner");
+    QTest::addColumn<QStringList>("values"); // start-up list, quick files 1 to 4, corner code
     QTest::addColumn<QByteArray>("rewritten");
     auto add = [](const QByteArray& tag, const QByteArray& bytes, const QString& startup,
                   const QStringList& quickFiles, int corner, const QByteArray& rewritten) {
-        QTest::newRow(tag.constData()) << bytes << startup << quickFiles << corner << rewritten;
+        QTest::newRow(tag.constData())
+            << bytes << QStringList{startup} + quickFiles + QStringList{QString::number(corner)}
+            << rewritten;
     };
     const QStringList abcd{"A", "B", "C", "D"}, none{"", "", "", ""};
     QStringList differing;
@@ -145,17 +145,16 @@ void FilesTest::settingsFile_data() {
 
 void FilesTest::settingsFile() {
     QFETCH(QByteArray, bytes);
-    QFETCH(QString, startup);
-    QFETCH(QStringList, quickFiles);
-    QFETCH(int, corner);
+    QFETCH(QStringList, values);
     QFETCH(QByteArray, rewritten);
     ScopedTempCwd cwd;
     writeBytes("s.ini", bytes);
     Settings read;
     QCOMPARE(ReadSettingsFile("s.ini", read), ErrorNumber::None);
-    QCOMPARE(read.startupListPath, startup);
-    QCOMPARE(QStringList(read.quickFiles.begin(), read.quickFiles.end()), quickFiles);
-    QCOMPARE(cornerCode(read), corner);
+    QCOMPARE(QStringList{read.startupListPath} +
+                 QStringList(read.quickFiles.begin(), read.quickFiles.end()) +
+                 QStringList{QString::number(cornerCode(read))},
+             values);
     QCOMPARE(WriteSettingsFile("s.ini", read), ErrorNumber::None);
     QCOMPARE(readBytes("s.ini"), rewritten);
 }
