@@ -189,15 +189,12 @@ void FilesTest::killedRewriteLeavesAWholeVersion() {
 
 int main(int argc, char** argv) {
     if (argc == 3 && qstrcmp(argv[1], RewriteFlag) == 0) {
-        for (int i = 0;
-             writeWholeFile("l.xxa", version(i % 5, std::atoi(argv[2]))) == ErrorNumber::None;
-             ++i) {
-            if (i == 0) {
-                std::puts("writing");
-                std::fflush(stdout);
-            }
+        std::puts("writing");
+        std::fflush(stdout);
+        for (int i = 0;; ++i) {
+            if (writeWholeFile("l.xxa", version(i % 5, std::atoi(argv[2]))) != ErrorNumber::None)
+                return 1;
         }
-        return 1;
     }
     QCoreApplication app(argc, argv);
     FilesTest test;

@@ -10,7 +10,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
-#include <QThread>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -87,12 +86,12 @@ Values changed(bool list, int n) {
 // A writer that does not wait, or keeps the lock of a file no longer at the
 // path, writes in between, and its change is lost.
 void anotherLauncher(FileLock& held, const QString& file, bool list, bool* wrote) {
-    QThread::msleep(300);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     FileLock next;
     *wrote = writeWholeFile(file, listBytes(changed(list, 1))) == ErrorNumber::None &&
              next.lock(file) == ErrorNumber::None;
     held.unlock();
-    QThread::msleep(300);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     *wrote = *wrote && writeWholeFile(file, listBytes(changed(list, 2))) == ErrorNumber::None;
 }
 
@@ -254,10 +253,6 @@ void FaultsTest::listFile() {
     QFETCH(QByteArray, added);
     LauncherFixture f;
     const QString list = f.cwd.file("l.xxa");
-    f.writeList("l.xxa", ThreeEntries);
-    f.writeSettings("l.xxa");
-    f.start();
-    QFile::remove(list);
     if (bytes == "folder")
         QDir().mkdir(list);
     else if (bytes == "1 GiB")
@@ -269,7 +264,8 @@ void FaultsTest::listFile() {
         return bytes == "1 GiB" ? QByteArray::number(QFileInfo(list).size()) : readBytes(list);
     };
     const QByteArray before = state();
-    f.launcher->close(); // to the tray: the launcher reads its list again
+    f.writeSettings("l.xxa");
+    f.start();
     QCOMPARE(comboItems(f.launcher->findChild<QComboBox*>("Combo1")), shown);
     QCOMPARE(comboItems(f.openDialog("sk2").findChild<QComboBox*>("Combo1")), shown);
     use(Register, f);

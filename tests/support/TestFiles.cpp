@@ -10,16 +10,13 @@ QByteArray cp932(const QString& text) {
 
 QByteArray readBytes(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         qFatal("cannot write test fixture %s", qPrintable(path));
-    file.write(bytes);
 }
 
 QByteArray listBytes(const QStringList& namesAndPaths) {
