@@ -1,28 +1,22 @@
 #include "TestFiles.h"
 
-#include <QDir>
 #include <QFile>
 #include <QStringEncoder>
 
 QByteArray cp932(const QString& text) {
     QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
-    QByteArray bytes = encoder(text);
-    Q_ASSERT(!encoder.hasError());
-    return bytes;
+    return encoder(text);
 }
 
 QByteArray readBytes(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         qFatal("cannot write test fixture %s", qPrintable(path));
-    file.write(bytes);
 }
 
 QByteArray listBytes(const QStringList& namesAndPaths) {
@@ -37,12 +31,4 @@ QStringList numberedValues(int entries) {
     for (int i = 1; i <= entries; ++i)
         values << QStringLiteral("名前%1").arg(i) << QStringLiteral("/bin/%1").arg(i);
     return values;
-}
-
-ScopedTempCwd::ScopedTempCwd() : previous_(QDir::currentPath()) {
-    QDir::setCurrent(dir_.path());
-}
-
-ScopedTempCwd::~ScopedTempCwd() {
-    QDir::setCurrent(previous_);
 }

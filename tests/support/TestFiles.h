@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -23,12 +24,12 @@ QStringList numberedValues(int entries);
 // list paths without a folder resolve against the current directory.
 class ScopedTempCwd {
   public:
-    ScopedTempCwd();
-    ~ScopedTempCwd();
+    ScopedTempCwd() { QDir::setCurrent(dir_.path()); }
+    ~ScopedTempCwd() { QDir::setCurrent(previous_); }
     QString path() const { return dir_.path(); }
     QString file(const QString& name) const { return dir_.filePath(name); }
 
   private:
+    QString previous_ = QDir::currentPath();
     QTemporaryDir dir_;
-    QString previous_;
 };

@@ -1,0 +1,209 @@
+// The list and settings file formats byte for byte, and a rewrite killed at
+// any moment. Started with --rewrite-forever, this program is the process
+// that gets killed.
+#include "ErrorNumbers.h"
+#include "FaultInjection.h"
+#include "SafeWrite.h"
+#include "Settings.h"
+#include "ShortcutList.h"
+#include "TestFiles.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTest>
+#include <QThread>
+#include <cstdio>
+
+namespace {
+
+const char RewriteFlag[] = "--rewrite-forever";
+
+// Whole versions differ in size and text, so a cut one matches none of them.
+QByteArray version(int v, int pathLength) {
+    QStringList values;
+    for (int slot = 1; slot <= QList{1, 7, 30, 64, 99}[v]; ++slot)
+        values << QString("版%1の%2番").arg(v).arg(slot) << QString(pathLength, QChar('a' + v));
+    return listBytes(values);
+}
+
+// Twelve settings lines: each group is start-up path, quick file i, corner.
+QByteArray settings(const QString& startup, const QStringList& quickFiles, const QString& corner) {
+    QStringList values;
+    for (const QString& quickFile : quickFiles)
+        values << startup << quickFile << corner;
+    return listBytes(values);
+}
+
+} // namespace
+
+class FilesTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void listFile_data();
+    void listFile();
+    void settingsFile_data();
+    void settingsFile();
+    void killedRewriteLeavesAWholeVersion_data();
+    void killedRewriteLeavesAWholeVersion();
+};
+
+// Each row reads a file and, where the read succeeds, appends an entry.
+void FilesTest::listFile_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("count");           // entries begun
+    QTest::addColumn<QString>("name");        // appended, with the path "/new"
+    QTest::addColumn<QByteArray>("appended"); // the file after it; empty: refused
+    // Display names take the Windows forms of what Japanese input on Linux gives.
+    const QByteArray entry = listBytes({"～∥－", "/new"});
+    auto add = [](const char* tag, const QByteArray& bytes, int error, int count,
+                  const QByteArray& appended = {}, const QString& name = "〜‖−") {
+        QTest::newRow(tag) << bytes << error << count << name << appended;
+    };
+    const QByteArray kept = listBytes({"表", "C:\\ソフト\\表.exe"}) + "a\x85\x40z\r\nx\x81\r\n";
+    add("code page 932, CR LF, undecodable bytes kept", kept, 0, 2, kept + entry);
+    add("lone CR, lone LF, no last line end", "a\rb\nx\r\nc\rd", 0, 2,
+        "a\r\nb\nx\r\nc\r\nd\r\n" + entry);
+    add("two blank lines after the last entry", "a\r\nb\r\n\r\n\r\n", 0, 2,
+        "a\r\nb\r\n\r\n\r\n" + entry);
+    add("one blank line after the last entry", "a\r\nb\r\n\r\n", ErrorNumber::InputPastEnd, 2);
+    add("empty file", "", 0, 0, entry);
+    add("98 entries", listBytes(numberedValues(98)), 0, 98, listBytes(numberedValues(98)) + entry);
+    add("99 entries, no room for more", listBytes(numberedValues(99)), 0, 99);
+    add("100 entries", listBytes(numberedValues(100)), ErrorNumber::NoSlot, 100);
+    add("line too long", QByteArray("a\r\nb\r\n").append(40000, 'x'), ErrorNumber::BadFileFormat,
+        2);
+    add("emoji in code page 932", kept, 0, 2, {}, "猫😺");
+    // "ﾃｽ" in code page 932 is valid UTF-8 ("ý"): the file would read back as other text.
+    add("code page 932 that reads as UTF-8", "a\r\n/a\r\n", 0, 1, {}, "ﾃｽ");
+}
+
+void FilesTest::listFile() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, error);
+    QFETCH(int, count);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, appended);
+    ScopedTempCwd cwd;
+    writeBytes("l.xxa", bytes);
+    ShortcutList list;
+    QCOMPARE(ReadShortcutList("l.xxa", list), error);
+    QCOMPARE(list.count, count);
+    if (error != ErrorNumber::None)
+        return;
+    const auto refusal =
+        count == MaxShortcutEntries ? ErrorNumber::NoSlot : ErrorNumber::CannotEncode;
+    QCOMPARE(AppendShortcutEntry("l.xxa", list, {name, "/new", {}, {}}),
+             appended.isEmpty() ? refusal : ErrorNumber::None);
+    QCOMPARE(readBytes("l.xxa"), appended.isEmpty() ? bytes : appended);
+}
+
+// Each row reads a file and writes it back unchanged.
+void FilesTest::settingsFile_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("values"); // start-up list, quick files 1 to 4, corner code
+    QTest::addColumn<QByteArray>("rewritten");
+    auto add = [](const QByteArray& tag, const QByteArray& bytes, const QString& startup,
+                  const QStringList& quickFiles, int corner, const QByteArray& rewritten) {
+        QTest::newRow(tag.constData())
+            << bytes << QStringList{startup} + quickFiles + QStringList{QString::number(corner)}
+            << rewritten;
+    };
+    const QStringList abcd{"A", "B", "C", "D"}, none{"", "", "", ""};
+    QStringList differing;
+    for (int group = 1; group <= 4; ++group)
+        differing << QString("S%1").arg(group) << abcd[group - 1] << QString::number(group);
+    // A corner without spaces is written back without them.
+    add("fourth group counts", listBytes(differing), "S4", abcd, 4, settings("S4", abcd, "4"));
+    const QByteArray full = settings("S", abcd, " 3 ");
+    add("0 lines", "", "", none, 0, settings("", none, ""));
+    add("11 lines", full.chopped(5), "S", abcd, 0, settings("S", abcd, ""));
+    add("13 lines", full + "x\r\n", "S", abcd, 3, full);
+    const QString odd = "  C:\\a, b\\ファイル.xxa";
+    const QStringList oddQuickFiles{odd, "", "", "q"};
+    const QByteArray oddBytes = settings(odd, oddQuickFiles, "1");
+    add("commas and leading spaces kept", oddBytes, odd, oddQuickFiles, 1, oddBytes);
+    auto withQuick2 = [](const QByteArray& bytes) {
+        return "l\r\n\r\n1\r\nl\r\n" + bytes + "\r\n1\r\nl\r\n\r\n1\r\nl\r\n\r\n1\r\n";
+    };
+    const QByteArray cp932 = withQuick2("q\x85\x40.xxa");
+    add("undecodable byte kept, code page 932", cp932, "l", {"", "q\uFFFD.xxa", "", ""}, 1, cp932);
+    const QByteArray utf8 = "\xEF\xBB\xBF" + withQuick2(QString("ホ").toUtf8() + "\xFF.xxa");
+    add("undecodable byte kept, UTF-8", utf8, "l", {"", "ホ\uFFFD.xxa", "", ""}, 1, utf8);
+}
+
+void FilesTest::settingsFile() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, values);
+    QFETCH(QByteArray, rewritten);
+    ScopedTempCwd cwd;
+    writeBytes("s.ini", bytes);
+    Settings read;
+    QCOMPARE(ReadSettingsFile("s.ini", read), ErrorNumber::None);
+    QCOMPARE(QStringList{read.startupListPath} +
+                 QStringList(read.quickFiles.begin(), read.quickFiles.end()) +
+                 QStringList{QString::number(cornerCode(read))},
+             values);
+    QCOMPARE(WriteSettingsFile("s.ini", read), ErrorNumber::None);
+    QCOMPARE(readBytes("s.ini"), rewritten);
+}
+
+// Another process rewrites a list again and again and is killed at random
+// moments: a reader always gets one whole version, never a mix of two, never
+// one cut short. A list with a second name is rewritten in place; readers
+// then take the whole copy kept beside it while it exists.
+void FilesTest::killedRewriteLeavesAWholeVersion_data() {
+    QTest::addColumn<int>("pathLength"); // in place, long enough that a kill can cut a write
+    QTest::newRow("replaced by rename") << 100;
+    QTest::newRow("rewritten in place") << 3000;
+}
+
+void FilesTest::killedRewriteLeavesAWholeVersion() {
+    QFETCH(int, pathLength);
+    ScopedTempCwd cwd;
+    QList<QByteArray> whole;
+    for (int v = 0; v < 5; ++v)
+        whole << version(v, pathLength);
+    writeBytes("l.xxa", whole.last());
+    QVERIFY(pathLength < 1000 || addSecondName("l.xxa", "other.xxa"));
+    QSet<qsizetype> seen;
+    for (int kill = 1; kill <= 60; ++kill) {
+        QProcess writer;
+        writer.start(QCoreApplication::applicationFilePath(),
+                     {RewriteFlag, QString::number(pathLength)});
+        QVERIFY(writer.waitForReadyRead(10000));
+        QThread::usleep(QRandomGenerator::global()->bounded(100000));
+        writer.kill();
+        QVERIFY(writer.waitForFinished(10000));
+        ShortcutList read;
+        QCOMPARE(ReadShortcutList("l.xxa", read), ErrorNumber::None);
+        QStringList values;
+        for (int slot = 1; slot <= read.count; ++slot)
+            values << read.entries[slot].name << read.entries[slot].path;
+        seen << whole.indexOf(listBytes(values));
+        QVERIFY2(!seen.contains(-1), qPrintable(QString("kill %1: no whole version").arg(kill)));
+    }
+    QVERIFY(seen.size() > 1); // the kills landed in different rewrites
+}
+
+int main(int argc, char** argv) {
+    if (argc == 3 && qstrcmp(argv[1], RewriteFlag) == 0) {
+        std::puts("writing");
+        std::fflush(stdout);
+        for (int i = 0;; ++i) {
+            if (writeWholeFile("l.xxa", version(i % 5, std::atoi(argv[2]))) != ErrorNumber::None)
+                return 1;
+        }
+    }
+    // In memory, where syncs cost nothing, a kill lands inside a write as
+    // often as between writes.
+    if (QFileInfo("/dev/shm").isWritable())
+        qputenv("TMPDIR", "/dev/shm");
+    QCoreApplication app(argc, argv);
+    FilesTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_files.moc"

@@ -1,0 +1,43 @@
+// Any bytes as a list file, or built with FUZZ_SETTINGS as a settings file:
+// what the reader accepts writes (unless its encoding cannot hold a value),
+// and reads and writes back byte for byte. A broken promise aborts, and
+// libFuzzer keeps the input.
+#include "ErrorNumbers.h"
+#include "Settings.h"
+#include "ShortcutList.h"
+
+#include <QTemporaryDir>
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const QTemporaryDir folder;
+    const QString input = folder.filePath("input"), once = folder.filePath("once"),
+                  twice = folder.filePath("twice");
+#ifdef FUZZ_SETTINGS
+    Settings first, again;
+    auto read = [](const QString& path, Settings& s) { return ReadSettingsFile(path, s); };
+    auto write = [](const QString& path, const Settings& s) { return WriteSettingsFile(path, s); };
+#else
+    ShortcutList first, again;
+    auto read = [](const QString& path, ShortcutList& l) { return ReadShortcutList(path, l); };
+    auto write = [](const QString& path, const ShortcutList& l) {
+        return WriteShortcutList(path, l, l.count);
+    };
+#endif
+    auto bytes = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
+    };
+    QFile file(input);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size))
+        std::abort();
+    file.close();
+    QFile::remove(once);
+    if (read(input, first) != ErrorNumber::None || write(once, first) == ErrorNumber::CannotEncode)
+        return 0;
+    if (read(once, again) != ErrorNumber::None || write(twice, again) != ErrorNumber::None ||
+        bytes(once) != bytes(twice))
+        std::abort();
+    return 0;
+}
