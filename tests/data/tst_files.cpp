@@ -51,37 +51,37 @@ class FilesTest : public QObject {
 // Each row reads a file and, where the read succeeds, appends an entry.
 void FilesTest::listFile_data() {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("error");
+    QTest::addColumn<ErrorNumber>("error");
     QTest::addColumn<int>("count");           // entries begun
     QTest::addColumn<QString>("name");        // appended, with the path "/new"
     QTest::addColumn<QByteArray>("appended"); // the file after it; empty: refused
     // Display names take the Windows forms of what Japanese input on Linux gives.
     const QByteArray entry = listBytes({"～∥－", "/new"});
-    auto add = [](const char* tag, const QByteArray& bytes, int error, int count,
+    auto add = [](const char* tag, const QByteArray& bytes, ErrorNumber error, int count,
                   const QByteArray& appended = {}, const QString& name = "〜‖−") {
         QTest::newRow(tag) << bytes << error << count << name << appended;
     };
     const QByteArray kept = listBytes({"表", "C:\\ソフト\\表.exe"}) + "a\x85\x40z\r\nx\x81\r\n";
-    add("code page 932, CR LF, undecodable bytes kept", kept, 0, 2, kept + entry);
-    add("lone CR, lone LF, no last line end", "a\rb\nx\r\nc\rd", 0, 2,
+    add("code page 932, CR LF, undecodable bytes kept", kept, ErrorNumber::None, 2, kept + entry);
+    add("lone CR, lone LF, no last line end", "a\rb\nx\r\nc\rd", ErrorNumber::None, 2,
         "a\r\nb\nx\r\nc\r\nd\r\n" + entry);
-    add("two blank lines after the last entry", "a\r\nb\r\n\r\n\r\n", 0, 2,
+    add("two blank lines after the last entry", "a\r\nb\r\n\r\n\r\n", ErrorNumber::None, 2,
         "a\r\nb\r\n\r\n\r\n" + entry);
     add("one blank line after the last entry", "a\r\nb\r\n\r\n", ErrorNumber::InputPastEnd, 2);
-    add("empty file", "", 0, 0, entry);
-    add("98 entries", listBytes(numberedValues(98)), 0, 98, listBytes(numberedValues(98)) + entry);
-    add("99 entries, no room for more", listBytes(numberedValues(99)), 0, 99);
+    add("empty file", "", ErrorNumber::None, 0, entry);
+    add("98 entries", listBytes(numberedValues(98)), ErrorNumber::None, 98, listBytes(numberedValues(98)) + entry);
+    add("99 entries, no room for more", listBytes(numberedValues(99)), ErrorNumber::None, 99);
     add("100 entries", listBytes(numberedValues(100)), ErrorNumber::NoSlot, 100);
     add("line too long", QByteArray("a\r\nb\r\n").append(40000, 'x'), ErrorNumber::BadFileFormat,
         2);
-    add("emoji in code page 932", kept, 0, 2, {}, "猫😺");
+    add("emoji in code page 932", kept, ErrorNumber::None, 2, {}, "猫😺");
     // "ﾃｽ" in code page 932 is valid UTF-8 ("ý"): the file would read back as other text.
-    add("code page 932 that reads as UTF-8", "a\r\n/a\r\n", 0, 1, {}, "ﾃｽ");
+    add("code page 932 that reads as UTF-8", "a\r\n/a\r\n", ErrorNumber::None, 1, {}, "ﾃｽ");
 }
 
 void FilesTest::listFile() {
     QFETCH(QByteArray, bytes);
-    QFETCH(int, error);
+    QFETCH(ErrorNumber, error);
     QFETCH(int, count);
     QFETCH(QString, name);
     QFETCH(QByteArray, appended);
@@ -140,12 +140,12 @@ void FilesTest::settingsFile() {
     ScopedTempCwd cwd;
     writeBytes("s.ini", bytes);
     Settings read;
-    QCOMPARE(ReadSettingsFile("s.ini", read), ErrorNumber::None);
+    QCOMPARE(readSettingsFile("s.ini", read), ErrorNumber::None);
     QCOMPARE(QStringList{read.startupListPath} +
                  QStringList(read.quickFiles.begin(), read.quickFiles.end()) +
                  QStringList{QString::number(cornerCode(read))},
              values);
-    QCOMPARE(WriteSettingsFile("s.ini", read), ErrorNumber::None);
+    QCOMPARE(writeSettingsFile("s.ini", read), ErrorNumber::None);
     QCOMPARE(readBytes("s.ini"), rewritten);
 }
 

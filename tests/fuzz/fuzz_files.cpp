@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                   twice = folder.filePath("twice");
 #ifdef FUZZ_SETTINGS
     Settings first, again;
-    auto read = [](const QString& path, Settings& s) { return ReadSettingsFile(path, s); };
-    auto write = [](const QString& path, const Settings& s) { return WriteSettingsFile(path, s); };
+    auto read = [](const QString& path, Settings& s) { return readSettingsFile(path, s); };
+    auto write = [](const QString& path, const Settings& s) { return writeSettingsFile(path, s); };
 #else
     ShortcutList first, again;
     auto read = [](const QString& path, ShortcutList& l) { return ReadShortcutList(path, l); };
