@@ -12,8 +12,6 @@
 
 namespace {
 
-WriteFault writeFault = WriteFault::None;
-
 constexpr qint64 CopyChunk = 1 << 16;
 
 // The platform's number for the system's reason a write failed.
@@ -130,18 +128,12 @@ int copyContents(int from, int to) {
     }
 }
 
-// Writes bytes over the file's contents and syncs them, or as many as the
-// test seam lets through.
+// Writes bytes over the file's contents and syncs them.
 ErrorNumber writeContent(int fd, const QByteArray& bytes) {
-    const qint64 size = writeFault == WriteFault::InMiddle ? bytes.size() / 2 : bytes.size();
-    if (const int error = writeAllAt(fd, bytes.constData(), size, 0))
+    if (const int error = writeAllAt(fd, bytes.constData(), bytes.size(), 0))
         return failureNumber(error);
-    if (writeFault == WriteFault::InMiddle)
-        return ErrorNumber::DiskFull;
     if (ftruncate(fd, bytes.size()) != 0)
         return failureNumber(errno);
-    if (writeFault == WriteFault::AtCommit)
-        return ErrorNumber::PathFileAccess;
     if (fsync(fd) != 0)
         return failureNumber(errno);
     return ErrorNumber::None;
@@ -223,10 +215,6 @@ ErrorNumber writeInPlace(const QString& target, const QByteArray& bytes) {
 
 } // namespace
 
-void setWriteFaultForTesting(WriteFault fault) {
-    writeFault = fault;
-}
-
 QString wholeCopyPath(const QString& path) {
     return copyBeside(resolvedTarget(path));
 }
@@ -235,8 +223,6 @@ ErrorNumber writeWholeFile(const QString& path, const QByteArray& bytes) {
     ignoreFileSizeSignal();
     if (const ErrorNumber failure = checkTarget(path); failure != ErrorNumber::None)
         return failure;
-    if (writeFault == WriteFault::AtOpen)
-        return ErrorNumber::PermissionDenied;
     const QString target = resolvedTarget(path);
     struct stat old {};
     const bool exists = stat(native(target).constData(), &old) == 0;

@@ -24,8 +24,3 @@
 // Where an in-place rewrite of path keeps the whole old contents. While this
 // copy exists the file itself may be cut short, so readers take the copy.
 QString wholeCopyPath(const QString& path);
-
-// Test seam: makes the next writes fail at a chosen stage, as a full disk, a
-// read-only folder or a vanished folder would.
-enum class WriteFault { None, AtOpen, InMiddle, AtCommit };
-void setWriteFaultForTesting(WriteFault fault);

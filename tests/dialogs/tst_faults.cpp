@@ -143,9 +143,13 @@ void FaultsTest::everyWriter_data() {
     QTest::addColumn<QString>("fault");
     for (int writer : {Register, Delete, Ok, Corner}) {
         for (const QString& fault : Faults)
-            QTest::addRow("%s, %s", QList{"登録", "消去", "OK", "corner"}[writer],
-                          qPrintable(fault))
-                << writer << fault;
+            // Only a write that makes the file longer can be stopped after the
+            // old length by a file-size limit: the whole copy fits, the new
+            // contents do not.
+            if (fault != "second name, fails midway" || writer == Register || writer == Ok)
+                QTest::addRow("%s, %s", QList{"登録", "消去", "OK", "corner"}[writer],
+                              qPrintable(fault))
+                    << writer << fault;
     }
 }
 
@@ -173,12 +177,10 @@ void FaultsTest::everyWriter() {
     const QByteArray old = readBytes(target);
     const QString before = identity(target);
 
-    rlimit saved{}, lowered{8, RLIM_INFINITY};
+    rlimit saved{}, lowered{fault == "no space" ? 8 : rlim_t(old.size()) + 1, RLIM_INFINITY};
     getrlimit(RLIMIT_FSIZE, &saved);
-    if (fault == "no space")
+    if (fault == "no space" || fault == "second name, fails midway")
         setrlimit(RLIMIT_FSIZE, &lowered);
-    setWriteFaultForTesting(fault == "second name, fails midway" ? WriteFault::InMiddle
-                                                                 : WriteFault::None);
     std::thread other;
     bool otherWrote = true;
     use(writer, f, [&] {
@@ -188,7 +190,6 @@ void FaultsTest::everyWriter() {
             other = std::thread(anotherLauncher, std::ref(held), target, list, &otherWrote);
     });
     setrlimit(RLIMIT_FSIZE, &saved);
-    setWriteFaultForTesting(WriteFault::None);
     if (other.joinable())
         other.join();
     QVERIFY(otherWrote && !QFile::exists(wholeCopyPath(target)));

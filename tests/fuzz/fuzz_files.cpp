@@ -36,6 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QFile::remove(once);
     if (read(input, first) != ErrorNumber::None || write(once, first) == ErrorNumber::CannotEncode)
         return 0;
+    // A code page 932 file whose first value starts with the bytes of a UTF-8
+    // byte-order mark reads as UTF-8 from then on: the format cannot tell.
+    const QByteArray mark("\xEF\xBB\xBF");
+    if (bytes(once).startsWith(mark) && !bytes(input).startsWith(mark))
+        return 0;
     if (read(once, again) != ErrorNumber::None || write(twice, again) != ErrorNumber::None ||
         bytes(once) != bytes(twice))
         std::abort();
