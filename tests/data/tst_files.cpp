@@ -5,9 +5,11 @@
 #include "FaultInjection.h"
 #include "SafeWrite.h"
 #include "Settings.h"
+#include "SettingsLocation.h"
 #include "ShortcutList.h"
 #include "TestFiles.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
@@ -44,6 +46,8 @@ class FilesTest : public QObject {
     void listFile();
     void settingsFile_data();
     void settingsFile();
+    void settingsLocation_data();
+    void settingsLocation();
     void killedRewriteLeavesAWholeVersion_data();
     void killedRewriteLeavesAWholeVersion();
 };
@@ -69,7 +73,8 @@ void FilesTest::listFile_data() {
         "a\r\nb\r\n\r\n\r\n" + entry);
     add("one blank line after the last entry", "a\r\nb\r\n\r\n", ErrorNumber::InputPastEnd, 2);
     add("empty file", "", ErrorNumber::None, 0, entry);
-    add("98 entries", listBytes(numberedValues(98)), ErrorNumber::None, 98, listBytes(numberedValues(98)) + entry);
+    add("98 entries", listBytes(numberedValues(98)), ErrorNumber::None, 98,
+        listBytes(numberedValues(98)) + entry);
     add("99 entries, no room for more", listBytes(numberedValues(99)), ErrorNumber::None, 99);
     add("100 entries", listBytes(numberedValues(100)), ErrorNumber::NoSlot, 100);
     add("line too long", QByteArray("a\r\nb\r\n").append(40000, 'x'), ErrorNumber::BadFileFormat,
@@ -147,6 +152,42 @@ void FilesTest::settingsFile() {
              values);
     QCOMPARE(writeSettingsFile("s.ini", read), ErrorNumber::None);
     QCOMPARE(readBytes("s.ini"), rewritten);
+}
+
+// Where the settings are read and written: beside a program whose folder the
+// user may write, else in the user's own folder, reading a file that came
+// with the program until the user has a copy.
+void FilesTest::settingsLocation_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<QString>("files"); // settings files that exist: p (program's), u (user's)
+    QTest::addColumn<QString>("readWrite");
+    QTest::newRow("writable folder") << "opt" << true << "pu"
+                                     << "pp";
+    QTest::newRow("under /usr, even for root") << "/usr/lib/tovlan" << true << ""
+                                               << "uu";
+    QTest::newRow("read-only, a file came with it") << "opt" << false << "p"
+                                                    << "pu";
+    QTest::newRow("read-only, the user has a copy") << "opt" << false << "pu"
+                                                    << "uu";
+    QTest::newRow("read-only, no file yet") << "opt" << false << ""
+                                            << "uu";
+}
+
+void FilesTest::settingsLocation() {
+    QFETCH(QString, program);
+    QFETCH(bool, writable);
+    QFETCH(QString, files);
+    QFETCH(QString, readWrite);
+    ScopedTempCwd cwd;
+    const QString folder = program.startsWith('/') ? program : cwd.file(program);
+    const QString p = settingsFilePath(folder), u = settingsFilePath(cwd.file("home"));
+    QDir().mkpath(cwd.file("opt")), QDir().mkpath(cwd.file("home"));
+    for (const QString& path : {files.contains('p') ? p : "", files.contains('u') ? u : ""})
+        if (!path.isEmpty())
+            writeBytes(path, "x\r\n");
+    const SettingsLocation at = ::settingsLocation(folder, writable, cwd.file("home"));
+    QCOMPARE(QString(at.readFrom == p ? "p" : "u") + (at.writeTo == p ? "p" : "u"), readWrite);
 }
 
 // Another process rewrites a list again and again and is killed at random
