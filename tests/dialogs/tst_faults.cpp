@@ -198,9 +198,9 @@ void FaultsTest::everyWriter() {
     const Values now = removed                                        ? (list ? Values() : base)
                        : fault == "another launcher writes meanwhile" ? changed(list, 2)
                                                                       : base;
-    QCOMPARE(f.platform.messageTexts(), refused ? Values{"書き込みエラー"}
-                                        : removed && writer == Delete ? Values{"そこは違います"}
-                                                                      : Values());
+    QCOMPARE(f.platform.messages, refused                       ? Values{"書き込みエラー"}
+                                  : removed && writer == Delete ? Values{"そこは違います"}
+                                                                : Values());
     QCOMPARE(readBytes(target), refused ? old : listBytes(edit(writer, now)));
     if (removed) // a new file where the link points
         QVERIFY(QFileInfo(target).isSymLink());
@@ -216,7 +216,7 @@ void FaultsTest::everyWriter() {
     QVERIFY(prepare("cause gone", target));
     use(writer, f);
     QCOMPARE(readBytes(target), listBytes(edit(writer, base)));
-    QCOMPARE(f.platform.messageTexts(), Values{"書き込みエラー"});
+    QCOMPARE(f.platform.messages, Values{"書き込みエラー"});
 }
 
 // One row for each answer the list reader gives: what the launcher and the
@@ -268,7 +268,7 @@ void FaultsTest::listFile() {
     QCOMPARE(comboItems(f.launcher->findChild<QComboBox*>("Combo1")), shown);
     QCOMPARE(comboItems(f.openDialog("sk2").findChild<QComboBox*>("Combo1")), shown);
     use(Register, f);
-    QCOMPARE(f.platform.messageTexts(), messages);
+    QCOMPARE(f.platform.messages, messages);
     QCOMPARE(state(), before + added);
 }
 

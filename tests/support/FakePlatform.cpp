@@ -2,8 +2,8 @@
 
 #include "OpenFileRecord.h"
 
-QString FakePlatform::inputBox(const QString& prompt, const QString&) {
-    inputPrompts.append(prompt);
+QString FakePlatform::inputBox(const QString& prompt, const QString& title) {
+    inputPrompts << prompt + asked(title, 0);
     if (inputAnswers.empty())
         return {};
     const QString answer = inputAnswers.front();
@@ -28,11 +28,4 @@ bool FakePlatform::shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) 
     else if (message == NIM_DELETE)
         trayIconPresent = false;
     return message == NIM_DELETE ? wasPresent : message != NIM_ADD || trayAddSucceeds;
-}
-
-QStringList FakePlatform::messageTexts() const {
-    QStringList texts;
-    for (const Message& m : messages)
-        texts << m.prompt;
-    return texts;
 }

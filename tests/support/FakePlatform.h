@@ -13,11 +13,6 @@
 // modal questions from queues the test fills beforehand.
 class FakePlatform : public Platform {
   public:
-    struct Message {
-        QString prompt;
-        int style;
-        QString title;
-    };
     struct Launch {
         QString operation;
         QString file;
@@ -35,7 +30,9 @@ class FakePlatform : public Platform {
     int shellResult = 42;
     bool trayAddSucceeds = true;
 
-    QList<Message> messages;
+    // Each prompt of a message or input box, its title and style after it
+    // where they are not the program's title and no icon.
+    QStringList messages;
     QStringList inputPrompts;
     QList<OPENFILENAME> openDialogs; // the record as each call received it
     QList<Launch> launches;
@@ -44,7 +41,6 @@ class FakePlatform : public Platform {
     QMenu* trayMenu = nullptr;
     QList<int> popupFlags;
     QList<std::optional<QPoint>> popupPoints;
-    int topmostCalls = 0;
     bool ended = false;
     bool trayIconPresent = false;
 
@@ -59,7 +55,7 @@ class FakePlatform : public Platform {
     QWidget* lastMoved = nullptr;
 
     void messageBox(const QString& prompt, int style, const QString& title) override {
-        messages.append({prompt, style, title});
+        messages << prompt + asked(title, style);
     }
     QString inputBox(const QString& prompt, const QString& title) override;
     bool getOpenFileName(OPENFILENAME& record) override;
@@ -72,7 +68,6 @@ class FakePlatform : public Platform {
     void setTrayMenu(QMenu* menu) override { trayMenu = menu; }
     // As the desktop's does: the window keeps the hint until something drops it.
     void setTopmost(QWidget* window) override {
-        ++topmostCalls;
         window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
         window->show();
     }
@@ -92,5 +87,8 @@ class FakePlatform : public Platform {
     QString userSettingsFolder() override { return userFolder; }
     void endProgram() override { ended = true; }
 
-    QStringList messageTexts() const;
+  private:
+    static QString asked(const QString& title, int style) {
+        return title == "Tovlan" && style == 0 ? "" : QString(" [%1 %2]").arg(title).arg(style);
+    }
 };
