@@ -46,7 +46,6 @@ class FilesTest : public QObject {
     void listFile();
     void settingsFile_data();
     void settingsFile();
-    void settingsLocation_data();
     void settingsLocation();
     void killedRewriteLeavesAWholeVersion_data();
     void killedRewriteLeavesAWholeVersion();
@@ -155,39 +154,27 @@ void FilesTest::settingsFile() {
 }
 
 // Where the settings are read and written: beside a program whose folder the
-// user may write, else in the user's own folder, reading a file that came
-// with the program until the user has a copy.
-void FilesTest::settingsLocation_data() {
-    QTest::addColumn<QString>("program");
-    QTest::addColumn<bool>("writable");
-    QTest::addColumn<QString>("files"); // settings files that exist: p (program's), u (user's)
-    QTest::addColumn<QString>("readWrite");
-    QTest::newRow("writable folder") << "opt" << true << "pu"
-                                     << "pp";
-    QTest::newRow("under /usr, even for root") << "/usr/lib/tovlan" << true << ""
-                                               << "uu";
-    QTest::newRow("read-only, a file came with it") << "opt" << false << "p"
-                                                    << "pu";
-    QTest::newRow("read-only, the user has a copy") << "opt" << false << "pu"
-                                                    << "uu";
-    QTest::newRow("read-only, no file yet") << "opt" << false << ""
-                                            << "uu";
-}
-
+// user may write (never under /usr), else in the user's own folder, reading a
+// file that came with the program until the user has a copy.
 void FilesTest::settingsLocation() {
-    QFETCH(QString, program);
-    QFETCH(bool, writable);
-    QFETCH(QString, files);
-    QFETCH(QString, readWrite);
-    ScopedTempCwd cwd;
-    const QString folder = program.startsWith('/') ? program : cwd.file(program);
-    const QString p = settingsFilePath(folder), u = settingsFilePath(cwd.file("home"));
-    QDir().mkpath(cwd.file("opt")), QDir().mkpath(cwd.file("home"));
-    for (const QString& path : {files.contains('p') ? p : "", files.contains('u') ? u : ""})
-        if (!path.isEmpty())
-            writeBytes(path, "x\r\n");
-    const SettingsLocation at = ::settingsLocation(folder, writable, cwd.file("home"));
-    QCOMPARE(QString(at.readFrom == p ? "p" : "u") + (at.writeTo == p ? "p" : "u"), readWrite);
+    // program folder, writable, settings files there (p: program's, u: user's); read, write
+    const std::tuple<QString, bool, QString, QString> rows[] = {{"opt", true, "pu", "pp"},
+                                                                {"/usr/lib/tovlan", true, "", "uu"},
+                                                                {"opt", false, "p", "pu"},
+                                                                {"opt", false, "pu", "uu"},
+                                                                {"opt", false, "", "uu"}};
+    for (const auto& [program, writable, files, readWrite] : rows) {
+        ScopedTempCwd cwd;
+        const QString folder = program.startsWith('/') ? program : cwd.file(program);
+        const QString p = settingsFilePath(folder), u = settingsFilePath(cwd.path());
+        QDir().mkpath(cwd.file("opt"));
+        if (files.contains('p'))
+            writeBytes(p, "x\r\n");
+        if (files.contains('u'))
+            writeBytes(u, "x\r\n");
+        const SettingsLocation at = ::settingsLocation(folder, writable, cwd.path());
+        QCOMPARE(QString(at.readFrom == p ? "p" : "u") + (at.writeTo == p ? "p" : "u"), readWrite);
+    }
 }
 
 // Another process rewrites a list again and again and is killed at random

@@ -42,7 +42,6 @@ class FakePlatform : public Platform {
     QList<int> popupFlags;
     QList<std::optional<QPoint>> popupPoints;
     bool ended = false;
-    bool trayIconPresent = false;
 
     // The primary monitor, right of another one.
     QRect screen{1280 * 15, 0, 1024 * 15, 768 * 15};
