@@ -122,8 +122,8 @@ void Form1::connectControls() {
     }
     connect(m.hyouzi, &QAction::triggered, this, &Form1::goToTray);
     connect(m.sk4, &QAction::triggered, this, &Form1::quit);
-    connect(m.modosu, &QAction::triggered, this, &Form1::restoreFromTray);
-    connect(m.toziru, &QAction::triggered, this, &Form1::quitFromTray);
+    connect(m.Modosu, &QAction::triggered, this, &Form1::restoreFromTray);
+    connect(m.Toziru, &QAction::triggered, this, &Form1::quitFromTray);
     platform_.setTrayMenu(m.tasukumenu);
 }
 

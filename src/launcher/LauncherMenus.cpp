@@ -62,8 +62,8 @@ LauncherMenus buildLauncherMenus(QWidget* owner) {
 
     m.tasukumenu = new QMenu(QStringLiteral("Popup"), owner);
     m.tasukumenu->setObjectName(QStringLiteral("tasukumenu"));
-    m.modosu = addItem(m.tasukumenu, "Modosu", QStringLiteral("戻す"));
+    m.Modosu = addItem(m.tasukumenu, "Modosu", QStringLiteral("戻す"));
     addSeparator(m.tasukumenu, "kugiri3");
-    m.toziru = addItem(m.tasukumenu, "Toziru", Texts::Close);
+    m.Toziru = addItem(m.tasukumenu, "Toziru", Texts::Close);
     return m;
 }

@@ -24,8 +24,8 @@ struct LauncherMenus {
     QAction* sk4 = nullptr;               // "閉じる"
 
     QMenu* tasukumenu = nullptr; // "Popup"
-    QAction* modosu = nullptr;   // "戻す"
-    QAction* toziru = nullptr;   // "閉じる"
+    QAction* Modosu = nullptr;   // "戻す"
+    QAction* Toziru = nullptr;   // "閉じる"
 };
 
 LauncherMenus buildLauncherMenus(QWidget* owner);
