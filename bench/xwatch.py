@@ -68,6 +68,22 @@ class _DamageConnection:
             raise RuntimeError("the X server lacks the DAMAGE extension")
         self._damage_notify = base.value
 
+    def _events(self, timeout):
+        """Each event as it comes with its monotonic nanoseconds, and (None, None)
+        each time none is waiting; ends once timeout seconds have passed."""
+        deadline = time.monotonic() + timeout
+        fd = self._x11.XConnectionNumber(self._display)
+        event = _Event()
+        while True:
+            while self._x11.XPending(self._display):
+                self._x11.XNextEvent(self._display, ctypes.addressof(event))
+                yield event, time.monotonic_ns()
+            yield None, None
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return
+            select.select([fd], [], [], left)
+
     def close(self):
         if self._display:
             self._x11.XCloseDisplay(self._display)
@@ -94,21 +110,14 @@ class FirstWindowWatch(_DamageConnection):
     def wait(self, pid, timeout=10.0):
         """(window, mapped_ns, drawn_ns) of the first window of pid that is both."""
         created, frames, mapped, drawn = set(), {}, {}, {}
-        deadline = time.monotonic() + timeout
-        fd = self._x11.XConnectionNumber(self._display)
-        event = _Event()
-        while True:
-            while self._x11.XPending(self._display):
-                self._x11.XNextEvent(self._display, ctypes.addressof(event))
-                now = time.monotonic_ns()
+        for event, now in self._events(timeout):
+            if event:
                 self._note(event, now, created, frames, mapped, drawn)
+                continue
             for window, at in mapped.items():
                 if window in drawn and prop(window, "_NET_WM_PID") == [pid]:
                     return window, at, max(at, drawn[window])
-            left = deadline - time.monotonic()
-            if left <= 0:
-                raise TimeoutError(f"no window of process {pid} was drawn in {timeout} s")
-            select.select([fd], [], [], left)
+        raise TimeoutError(f"no window of process {pid} was drawn in {timeout} s")
 
     def _note(self, event, now, created, frames, mapped, drawn):
         kind = event.any.type
@@ -157,15 +166,7 @@ class DamageWatch(_DamageConnection):
 
     def next_drawn(self, timeout=5.0):
         """Monotonic nanoseconds of the next drawing into the window, or None."""
-        deadline = time.monotonic() + timeout
-        fd = self._x11.XConnectionNumber(self._display)
-        event = _Event()
-        while True:
-            while self._x11.XPending(self._display):
-                self._x11.XNextEvent(self._display, ctypes.addressof(event))
-                if event.any.type == self._damage_notify:
-                    return time.monotonic_ns()
-            left = deadline - time.monotonic()
-            if left <= 0:
-                return None
-            select.select([fd], [], [], left)
+        for event, now in self._events(timeout):
+            if event and event.any.type == self._damage_notify:
+                return now
+        return None
