@@ -61,9 +61,8 @@ class InstallTest(unittest.TestCase):
         built = tempfile.mkdtemp(dir=SCRATCH)
         run("cpack", "-G", "DEB", "-B", built, "--config", f"{BUILD}/CPackConfig.cmake", check=True)
         [deb] = glob.glob(f"{built}/tovlan_*.deb")
-        # GIO is loaded at run time, so no tool finds it: the package must name it.
-        self.assertTrue({"libglib2.0-0", "shared-mime-info"} <= set(re.findall(r"[\w.+-]+", run(
-            "dpkg-deb", "--field", deb, "Depends"))))
+        depends = set(re.findall(r"[\w.+-]+", run("dpkg-deb", "--field", deb, "Depends")))
+        self.assertLessEqual({"libglib2.0-0", "shared-mime-info"}, depends, "GIO is loaded at run time")
         # The desktop's caches (icons, menus, manual pages) are updated once, at the end.
         self.addCleanup(run, "dpkg", "--triggers-only", "--pending")
         self.addCleanup(run, "dpkg", "--no-triggers", "--purge", "tovlan")
