@@ -96,6 +96,15 @@ uninstall:
 deb: build
 	cd $(BUILD) && cpack -G DEB
 
+.PHONY: test-release
+
+# The whole `make test` in a clean minimal root of another Debian release:
+# make test-release RELEASE=trixie (needs root; the root is kept in
+# /var/cache/tovlan, so only the first run downloads it).
+RELEASE ?= trixie
+test-release: deps
+	@scripts/test-release.sh $(RELEASE)
+
 .PHONY: screenshots
 
 # The README's pictures, taken on a private virtual desktop.
