@@ -146,6 +146,6 @@ waited inside scripts/install-deps.sh
 flock -u 9
 exec 9>&-
 qt=$(inside "dpkg-query -W -f='\${Version}' 'libqt6core6*' 2>/dev/null | head -n1" || true)
-echo "test-release: $release with Qt $qt: make test"
+echo "test-release: $release with Qt $qt: make test (set up in $SECONDS s)"
 waited inside "make test"
-echo "test-release: make test passed on $release (Qt $qt)"
+echo "test-release: make test passed on $release (Qt $qt) in $SECONDS s"
