@@ -184,12 +184,10 @@ def accessible(pid, caption):
 
 
 def controls(node):
-    """(role, accessible name, centre) of each button, combo box and text box below node;
-    roles as pyatspi.ROLE_* values, whose words differ between AT-SPI releases."""
+    """(pyatspi.ROLE_*, never its words, accessible name, centre) of each button, combo box and text box."""
     import pyatspi
     for child in filter(None, node):
-        role = child.getRole()
-        if role in (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_TEXT):
+        if (role := child.getRole()) in (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_TEXT):
             box = child.queryComponent().getExtents(0)  # desktop coordinates
             yield role, child.name, (box.x + box.width // 2, box.y + box.height // 2)
         if role != pyatspi.ROLE_COMBO_BOX:  # whose edit field has no name of its own

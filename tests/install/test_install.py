@@ -63,8 +63,7 @@ class InstallTest(unittest.TestCase):
         [deb] = glob.glob(f"{built}/tovlan_*.deb")
         depends = set(re.findall(r"[\w.+-]+", run("dpkg-deb", "--field", deb, "Depends")))
         self.assertLessEqual({"libglib2.0-0", "shared-mime-info"}, depends, "GIO is loaded at run time")
-        # Through apt, which waits (a while) where another package run holds the lock.
-        apt = ("apt-get", "--yes", "--option", "DPkg::Lock::Timeout=180")
+        apt = ("apt-get", "--yes", "--option", "DPkg::Lock::Timeout=180")  # waits where another run holds it
         self.addCleanup(run, *apt, "purge", "tovlan")
         run(*apt, "install", deb, check=True)
         installed = [path for path in run("dpkg-query", "-L", "tovlan").split() if os.path.isfile(path)]

@@ -167,10 +167,8 @@ void restart(LauncherFixture& f, const QString& settings) {
 // Keys go to the active window; the window system makes it active, as for a
 // user's click. A hidden window (the launcher in the tray) takes none.
 void activate(QWidget& window) {
-    if (!window.isVisible())
-        return;
     window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(!window.isVisible() || QTest::qWaitForWindowActive(&window));
 }
 
 // In a window (F1, F2, F3: Form1 and the two dialogs): "Name=text" types
@@ -368,7 +366,6 @@ void LauncherTest::userPaths() {
     for (const QString& step : QString(QTest::currentDataTag()).split(' ')) {
         const QString what = step.section(':', 0, 0), how = step.section(':', 1);
         Form1& w = *f.launcher;
-        activate(w);
         if (step == "notray")
             f.platform.trayAddSucceeds = false;
         else if (step == "unopenable")
@@ -439,8 +436,7 @@ void LauncherTest::runButtonShowsWhenFocused() {
 void LauncherTest::optionsTabOrderAndBrowseButtons() {
     LauncherFixture f;
     startWithLists(f);
-    QWidget& d = f.openDialog("sk7");
-    activate(d);
+    activate(f.openDialog("sk7"));
     QStringList visited;
     QWidget* box = nullptr;
     for (QWidget* at = QApplication::focusWidget(); !visited.contains(at->objectName());
