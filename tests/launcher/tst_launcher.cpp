@@ -166,10 +166,7 @@ void restart(LauncherFixture& f, const QString& settings) {
 
 // Keys go to the active window; the window system makes it active, as for a
 // user's click. A hidden window (the launcher in the tray) takes none.
-void activate(QWidget& window) {
-    window.activateWindow();
-    QVERIFY(!window.isVisible() || QTest::qWaitForWindowActive(&window));
-}
+const auto active = [](QWidget& w) { return w.activateWindow(), QTest::qWaitForWindowActive(&w); };
 
 // In a window (F1, F2, F3: Form1 and the two dialogs): "Name=text" types
 // into the box (or the combo box's edit field), a number picks that item in
@@ -181,7 +178,7 @@ void act(QWidget& window, const QString& what) {
     const QString name = what.section(QRegularExpression("[=:]"), 0, 0);
     const QString input = what.mid(name.size() + 1);
     QWidget* on = name == window.objectName() ? &window : window.findChild<QWidget*>(name);
-    activate(window);
+    QVERIFY(active(window));
     if (what[0].isDigit())
         return choose(window, "Combo1", what.toInt());
     if (what == "close")
@@ -421,7 +418,7 @@ void LauncherTest::keepsRunningInTheTray() {
 void LauncherTest::runButtonShowsWhenFocused() {
     LauncherFixture f;
     Form1& w = f.start();
-    activate(w);
+    QVERIFY(active(w));
     find<QWidget>(w, "Combo1")->setFocus();
     auto* run = find<QPushButton>(w, "Command1");
     const QImage unfocused = run->grab().toImage();
@@ -436,7 +433,7 @@ void LauncherTest::runButtonShowsWhenFocused() {
 void LauncherTest::optionsTabOrderAndBrowseButtons() {
     LauncherFixture f;
     startWithLists(f);
-    activate(f.openDialog("sk7"));
+    QVERIFY(active(f.openDialog("sk7")));
     QStringList visited;
     QWidget* box = nullptr;
     for (QWidget* at = QApplication::focusWidget(); !visited.contains(at->objectName());
