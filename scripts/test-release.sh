@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# test-release.sh RELEASE: runs the whole `make test` inside a clean minimal
-# root of another Debian release (trixie, testing, ...), as a new user there
-# would: the project's own install step first, then the suite.
+# test-release.sh RELEASE [COMMAND]: runs the whole `make test` (or COMMAND,
+# say "make deb") inside a clean minimal root of another Debian release
+# (trixie, testing, ...), as a new user there would: the project's own
+# install step first, then the suite.
 #
 # The pristine root (debootstrap --variant=minbase) and every package
 # downloaded for it stay in $TOVLAN_CACHE (/var/cache/tovlan) so later runs
@@ -9,7 +10,8 @@
 # copy of that root that is thrown away afterwards, together with the mounts
 # it needed, on every way out (failure, Ctrl-C, TERM).
 set -euo pipefail
-release=${1:?usage: test-release.sh RELEASE (e.g. trixie, testing)}
+release=${1:?usage: test-release.sh RELEASE [COMMAND] (e.g. trixie, testing)}
+command=${2:-make test}
 case $release in *[!a-z0-9-]*) echo "test-release: bad release name '$release'" >&2; exit 2 ;; esac
 [ "$(id -u)" -eq 0 ] || exec sudo --preserve-env=CI,FRESH,TOVLAN_CACHE "$0" "$@"
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -146,6 +148,6 @@ waited inside scripts/install-deps.sh
 flock -u 9
 exec 9>&-
 qt=$(inside "dpkg-query -W -f='\${Version}' 'libqt6core6*' 2>/dev/null | head -n1" || true)
-echo "test-release: $release with Qt $qt: make test (set up in $SECONDS s)"
-waited inside "make test"
-echo "test-release: make test passed on $release (Qt $qt) in $SECONDS s"
+echo "test-release: $release with Qt $qt: $command (set up in $SECONDS s)"
+waited inside "$command"
+echo "test-release: $command passed on $release (Qt $qt) in $SECONDS s"
