@@ -184,7 +184,7 @@ def accessible(pid, caption):
 
 
 def controls(node):
-    """(pyatspi.ROLE_*, never its words, accessible name, centre) of each button, combo box and text box."""
+    """(role as pyatspi.ROLE_*, accessible name, centre) of each button, combo box and text box."""
     import pyatspi
     for child in filter(None, node):
         if (role := child.getRole()) in (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_TEXT):

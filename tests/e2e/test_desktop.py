@@ -8,8 +8,8 @@ import time
 from desktop import (DISPLAY, PROGRAM, ROOT, X11, DesktopTest, Geometry, accessible, atom, click, clients,
                      controls, corner_gaps, frame, geometry, has_state, keys, other_window, popups,
                      press, run, tray_icons, viewable, wait, windows_of, write_lines)
-import pyatspi
 from gi.repository import Gio, GLib
+import pyatspi
 
 WAYLAND = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": "wayland-tovlan-e2e"}
 RIGHT = Geometry(640, 0, 640, 800)  # the primary monitor, right of another

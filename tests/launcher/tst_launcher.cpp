@@ -164,8 +164,8 @@ void restart(LauncherFixture& f, const QString& settings) {
     QCOMPARE(std::exchange(f.platform.lastMoved, placed), nullptr);
 }
 
-// Keys go to the active window; the window system makes it active, as for a
-// user's click. A hidden window (the launcher in the tray) takes none.
+// Keys go to the active window, which the window system makes so, as it
+// does for a user's click.
 const auto active = [](QWidget& w) { return w.activateWindow(), QTest::qWaitForWindowActive(&w); };
 
 // In a window (F1, F2, F3: Form1 and the two dialogs): "Name=text" types
