@@ -91,7 +91,8 @@ uninstall:
 
 .PHONY: deb
 
-# A Debian package of the build: build/tovlan_<version>_<arch>.deb, to install
+# A Debian package of the build for the release it runs on:
+# build/tovlan_<version>-1~deb<release>_<arch>.deb, to install
 # with apt install ./build/tovlan_*.deb (README, "Installing").
 deb: build
 	cd $(BUILD) && cpack -G DEB
