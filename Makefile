@@ -91,10 +91,20 @@ uninstall:
 
 .PHONY: deb
 
-# A Debian package of the build: build/tovlan_<version>_<arch>.deb, to install
+# A Debian package of the build for the release it runs on:
+# build/tovlan_<version>-1~deb<release>_<arch>.deb, to install
 # with apt install ./build/tovlan_*.deb (README, "Installing").
 deb: build
 	cd $(BUILD) && cpack -G DEB
+
+.PHONY: test-release
+
+# The whole `make test` in a clean minimal root of another Debian release:
+# make test-release RELEASE=trixie (needs root; the root is kept in
+# /var/cache/tovlan, so only the first run downloads it).
+RELEASE ?= trixie
+test-release: deps
+	@scripts/test-release.sh $(RELEASE)
 
 .PHONY: screenshots
 

@@ -1,11 +1,12 @@
 # make deb: a binary Debian package of the build, through CPack's DEB
 # generator, so the package installs exactly what `make install` does, from
 # the same install rules, without a second build in a debian/ folder:
-#   build/tovlan_<version>_<arch>.deb
+#   build/tovlan_<version>-1~deb<release>_<arch>.deb
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tovlan)
 set(CPACK_PACKAGE_VENDOR "The Tovlan developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${TOVLAN_DEB_RELEASE})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Installed under /usr with DESTDIR staging, so the install scripts see the

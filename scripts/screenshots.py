@@ -18,6 +18,7 @@ import tempfile
 import time
 import zlib
 
+import pyatspi
 from desktop import (DISPLAY, ROOT, SCRATCH, Geometry, Program, corner_gaps, frame,
                      geometry, keys, library, popups, press, wait, windows_of, write_lines)
 
@@ -84,7 +85,7 @@ def shoot(folder, name, *areas):
 def pick(pid, caption, steps):
     """Clicks into the window's combo box and moves down the list that many names;
     where the click opened the list, Return closes it on the name."""
-    press(pid, caption, "combo box")
+    press(pid, caption, pyatspi.ROLE_COMBO_BOX)
     keys(None, *["Down"] * steps)
     if popups(pid):
         keys(None, "Return")
@@ -93,7 +94,7 @@ def pick(pid, caption, steps):
 
 def open_settings_menu(launcher):
     """Right-clicks 実行 and opens 設定 in the popup menu; both menus' windows."""
-    press(launcher.pid, "Tovlan", "push button", "実行", button=3)
+    press(launcher.pid, "Tovlan", pyatspi.ROLE_PUSH_BUTTON, "実行", button=3)
     wait(lambda: popups(launcher.pid))
     keys(None, "Down", "Down", "Down", "Right")
     return wait(lambda: len(popups(launcher.pid)) == 2 and popups(launcher.pid))

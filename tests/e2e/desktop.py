@@ -184,12 +184,13 @@ def accessible(pid, caption):
 
 
 def controls(node):
-    """(role, accessible name, centre) of each button, combo box and text box below node."""
+    """(role as pyatspi.ROLE_*, accessible name, centre) of each button, combo box and text box."""
+    import pyatspi
     for child in filter(None, node):
-        if child.getRoleName() in ("push button", "combo box", "text"):
+        if (role := child.getRole()) in (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_COMBO_BOX, pyatspi.ROLE_TEXT):
             box = child.queryComponent().getExtents(0)  # desktop coordinates
-            yield child.getRoleName(), child.name, (box.x + box.width // 2, box.y + box.height // 2)
-        if child.getRoleName() != "combo box":  # whose edit field has no name of its own
+            yield role, child.name, (box.x + box.width // 2, box.y + box.height // 2)
+        if role != pyatspi.ROLE_COMBO_BOX:  # whose edit field has no name of its own
             yield from controls(child)
 
 

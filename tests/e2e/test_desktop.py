@@ -9,6 +9,7 @@ from desktop import (DISPLAY, PROGRAM, ROOT, X11, DesktopTest, Geometry, accessi
                      controls, corner_gaps, frame, geometry, has_state, keys, other_window, popups,
                      press, run, tray_icons, viewable, wait, windows_of, write_lines)
 from gi.repository import Gio, GLib
+import pyatspi
 
 WAYLAND = {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": "wayland-tovlan-e2e"}
 RIGHT = Geometry(640, 0, 640, 800)  # the primary monitor, right of another
@@ -57,9 +58,9 @@ class TrayTest(DesktopTest):
 
     def run_next(self, launcher):
         """Picks the name below the one shown, clicks 実行 and answers the started one's notes."""
-        press(launcher.pid, "Tovlan", "combo box")
+        press(launcher.pid, "Tovlan", pyatspi.ROLE_COMBO_BOX)
         keys(None, "Down")
-        press(launcher.pid, "Tovlan", "push button", "実行")
+        press(launcher.pid, "Tovlan", pyatspi.ROLE_PUSH_BUTTON, "実行")
         with open(wait(lambda: os.path.exists(self.notes) and self.notes)) as notes:
             os.remove(self.notes)
             return notes.read().splitlines()
@@ -125,7 +126,7 @@ class TrayTest(DesktopTest):
                          for _, name, _ in controls(accessible(launcher.pid, window))]
                 self.assertNotIn("", names, "each control has its caption as accessible name")
                 write_lines(self.list_path, ["新しい", new])
-                press(launcher.pid, caption, "push button", button)
+                press(launcher.pid, caption, pyatspi.ROLE_PUSH_BUTTON, button)
                 wait(lambda: (viewable(launcher.window), windows_of(launcher.pid, caption)), (True, []))
                 self.assertTrue(tray_icons(launcher.pid), "the icon stays in the tray")
                 self.assertEqual(self.run_next(launcher)[0], new)
