@@ -19,6 +19,7 @@
 #include <QStringDecoder>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 const QStringList Three{"一", "/1", "二", "/2", "三", "/3"};
@@ -457,11 +458,22 @@ void LauncherTest::optionsTabOrderAndBrowseButtons() {
 
 // No control overlaps another (by more than a rounded pixel) nor, in the
 // dialogs, runs past its frame; each frame's line runs through its title,
-// clear above its controls.
+// clear above its controls. A client the window manager makes larger (KWin,
+// sway) keeps that size when the window moves and is painted to its edge.
 void LauncherTest::windowsKeepTheirControlsApart() {
     LauncherFixture f;
     startWithLists(f);
     QList<QWidget*> parents{f.launcher.get(), &f.openDialog("sk2"), &f.openDialog("sk7")};
+    for (QWidget* window : parents) {
+        const QSize given = window->size() + QSize(7, 11);
+        window->windowHandle()->resize(given);
+        QCoreApplication::processEvents();
+        window->move(window->pos() + QPoint(1, 1));
+        const QImage image = window->grab().toImage();
+        QCOMPARE(image.size(), given);
+        QCOMPARE(image.pixelColor(given.width() - 1, given.height() - 1),
+                 window->palette().color(QPalette::Window));
+    }
     for (QGroupBox* frame : parents.last()->findChildren<QGroupBox*>())
         parents << frame;
     for (QWidget* parent : parents) {
