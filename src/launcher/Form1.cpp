@@ -228,8 +228,9 @@ void Form1::showQuickFileItems() {
 }
 
 void Form1::moveToCorner(int code) {
-    // The corner is computed on the whole primary monitor with the window's
-    // outer size; run again once the window manager has added the frame.
+    // The corner is that of the primary monitor's work area, beside its
+    // panels, with the window's outer size; run again once the window manager
+    // has added the frame.
     placement_->place([this, code] {
         const QRect screen = platform_.screenRectTwips();
         const QSize outer = platform_.outerSizeTwips(this);

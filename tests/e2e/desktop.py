@@ -69,7 +69,7 @@ def has_state(window, state):
 
 def clients():
     """The windows openbox manages, bottom of the stack first."""
-    return prop(ROOT, "_NET_CLIENT_LIST_STACKING")
+    return prop(ROOT, "_NET_CLIENT_LIST_STACKING") or prop(ROOT, "_NET_CLIENT_LIST")  # xfwm4: no stacking
 
 
 def shown(pid):

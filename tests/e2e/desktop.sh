@@ -31,8 +31,9 @@ started Xvfb grep -q . "$scratch/display"
 export DISPLAY=:$(head -n1 "$scratch/display")
 dbus-daemon --session --nofork --nosyslog --address="$DBUS_SESSION_BUS_ADDRESS" >"$scratch/dbus.log" 2>&1 &
 started D-Bus dbus-send --session --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.GetId
-openbox --sm-disable >"$scratch/openbox.log" 2>&1 &
-started openbox sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+# TOVLAN_E2E_WM: another window manager's command line in place of openbox's.
+${TOVLAN_E2E_WM:-openbox --sm-disable} >"$scratch/wm.log" 2>&1 &
+started "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 
 # In the background, so that the TERM trap runs at once.
 timeout --kill-after=5 "$limit" "$@" &
