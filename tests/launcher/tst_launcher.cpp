@@ -2,6 +2,7 @@
 // is what the user does, its one column what the user then sees (seenIn).
 #include "LauncherFixture.h"
 #include "QtTexts.h"
+#include "WorkArea.h"
 
 #include <QAction>
 #include <QApplication>
@@ -226,7 +227,8 @@ class LauncherTest : public QObject {
 // quick file 1 (folder, nolist: l.xxa becomes a folder, or goes); name: and
 // answer: queue the answers of the input box and the open-file dialog;
 // notray: no tray; unopenable: the shell fails; close: a close request;
-// show: a closing dialog shows the launcher.
+// show: a closing dialog shows the launcher; panel: a panel takes the work
+// area's bottom.
 void LauncherTest::userPaths_data() {
     rows({
         {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa sk17=c.xxa TL sk9"},
@@ -245,6 +247,9 @@ void LauncherTest::userPaths_data() {
         {"sk10", "BL sk10 saved corner=2"},
         {"sk11", "TR sk11 saved corner=3"},
         {"sk9 sk12", "BR sk12 saved corner=4"},
+        // A panel takes the bottom of the work area: the window follows.
+        {"sk12 panel", "BR sk12 saved corner=4"},
+        {"panel", ""},
         {"sk15", "Q1"},
         {"sk16", "Q2"},
         {"sk17", "Q3"},
@@ -369,6 +374,9 @@ void LauncherTest::userPaths() {
             w.close();
         else if (step == "show")
             w.show();
+        else if (step == "panel")
+            f.platform.screen.setBottom(f.platform.screen.bottom() - 450),
+                QCoreApplication::postEvent(&w, new WorkAreaChangeEvent), QTest::qWait(0);
         else if (what == "start")
             restart(f, how), settings = f.settingsBytes();
         else if (what == "drop")
