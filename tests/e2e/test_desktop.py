@@ -158,6 +158,12 @@ class DesktopsTest(DesktopTest):
                 scale = dpi * float(env.get("QT_SCALE_FACTOR", 1)) / 1440
                 self.assertEqual(geometry(launcher.window).width, round(3630 * scale))
 
+    def test_follows_the_work_area_gnome_publishes_per_monitor(self):
+        launcher, area = self.launcher(corner=1), Geometry(0, 32, 1280, 768)
+        run("xprop", "-root", "-f", "_GTK_WORKAREAS_D0", "32c", "-set", "_GTK_WORKAREAS_D0", "0,32,1280,768")
+        self.addCleanup(run, "xprop", "-root", "-remove", "_GTK_WORKAREAS_D0")
+        wait(lambda: corner_gaps(launcher.window, 1, area), (0, 0))
+
     def test_without_a_display_one_line_says_so(self):
         for display in ({}, {"DISPLAY": ":65000"}):
             env = {name: value for name, value in os.environ.items() if name != "DISPLAY"}
