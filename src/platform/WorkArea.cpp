@@ -116,8 +116,26 @@ QRect WorkArea::fromX11(const QRect& monitor) {
             return area;
     }
     const QSize root = QGuiApplication::primaryScreen()->virtualGeometry().size();
-    return areaBesideStruts(monitor, root,
-                            struts(cardinals(root_, internAtom(c, "_NET_CLIENT_LIST"))));
+    return areaBesideStruts(monitor, root, struts(topWindows()));
+}
+
+// The windows on the root and those one level down, inside the frames a
+// window manager puts around them: i3 frames its bar and lists it nowhere.
+QList<quint32> WorkArea::topWindows() {
+    auto* c = static_cast<xcb_connection_t*>(connection_);
+    const auto children = [c](xcb_query_tree_cookie_t cookie) {
+        const Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, cookie, nullptr));
+        const xcb_window_t* first = tree ? xcb_query_tree_children(tree.get()) : nullptr;
+        return QList<quint32>(first,
+                              first ? first + xcb_query_tree_children_length(tree.get()) : nullptr);
+    };
+    QList<quint32> windows = children(xcb_query_tree(c, root_));
+    QList<xcb_query_tree_cookie_t> below;
+    for (quint32 window : std::as_const(windows))
+        below << xcb_query_tree(c, window);
+    for (xcb_query_tree_cookie_t cookie : below)
+        windows << children(cookie);
+    return windows;
 }
 
 QList<quint32> WorkArea::cardinals(quint32 window, quint32 property) {

@@ -48,6 +48,7 @@ class WorkArea : public QObject, public QAbstractNativeEventFilter {
   private:
     QRect fromX11(const QRect& monitor);
     QList<quint32> cardinals(quint32 window, quint32 property);
+    QList<quint32> topWindows();
     QList<Strut> struts(const QList<quint32>& windows);
     void watch(quint32 window);
     void checkSoon();

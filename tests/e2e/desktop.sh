@@ -8,7 +8,10 @@ limit=100
 [ "${1:-}" = -- ] && shift
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tovlan-e2e.XXXXXX")
 pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; [ "${TOVLAN_E2E_KEEP:-}" = 1 ] || rm -rf "$scratch"' EXIT
+# Programs the session bus started (Xfce's settings daemon) may still write
+# there as they end with it.
+remove() { for _ in 1 2 3 4; do rm -rf "$scratch" 2>/dev/null && return; sleep 0.5; done; rm -rf "$scratch"; }
+trap 'kill "${pids[@]}" 2>/dev/null || true; [ "${TOVLAN_E2E_KEEP:-}" = 1 ] || remove' EXIT
 trap 'exit 143' TERM INT HUP
 started() {  # NAME PROBE...: notes the process started last, waits up to 10 s for the probe
     pids+=($!)
