@@ -116,11 +116,13 @@ QRect WorkArea::fromX11(const QRect& monitor) {
             return area;
     }
     const QSize root = QGuiApplication::primaryScreen()->virtualGeometry().size();
-    return areaBesideStruts(monitor, root, struts(topWindows()));
+    const QList<quint32> clients = cardinals(root_, internAtom(c, "_NET_CLIENT_LIST"));
+    return areaBesideStruts(monitor, root, struts(clients + topWindows()));
 }
 
 // The windows on the root and those one level down, inside the frames a
-// window manager puts around them: i3 frames its bar and lists it nowhere.
+// window manager puts around them: i3 frames its bar and lists it among no
+// clients.
 QList<quint32> WorkArea::topWindows() {
     auto* c = static_cast<xcb_connection_t*>(connection_);
     const auto children = [c](xcb_query_tree_cookie_t cookie) {
