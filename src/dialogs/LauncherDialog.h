@@ -5,6 +5,7 @@
 #include "Platform.h"
 #include "RePlaceOnFrameChange.h"
 #include "Twips.h"
+#include "WindowSize.h"
 
 #include <QCloseEvent>
 #include <QPushButton>
@@ -62,8 +63,8 @@ class LauncherDialog : public QWidget {
         setFont(programFont(9));
         const qreal dpi = logicalDpiX();
         // The controls stand at fixed places, so the window keeps its size.
-        setFixedSize(twipsToPixels(clientTwips.width(), dpi),
-                     twipsToPixels(clientTwips.height(), dpi));
+        setClientSize(this, QSize(twipsToPixels(clientTwips.width(), dpi),
+                                  twipsToPixels(clientTwips.height(), dpi)));
     }
 
   signals:

@@ -8,6 +8,7 @@
 #include "Platform.h"
 #include "RePlaceOnFrameChange.h"
 #include "Twips.h"
+#include "WindowSize.h"
 
 #include <QAction>
 #include <QApplication>
@@ -71,7 +72,7 @@ Form1::~Form1() {
 
 void Form1::buildControls() {
     const qreal dpi = logicalDpiX();
-    setFixedSize(twipsToPixels(3630, dpi), twipsToPixels(270, dpi));
+    setClientSize(this, QSize(twipsToPixels(3630, dpi), twipsToPixels(270, dpi)));
     // Where the window stands until start-up moves it into its corner.
     move(twipsToPixels(4305, dpi), twipsToPixels(2985, dpi));
 
@@ -227,8 +228,9 @@ void Form1::showQuickFileItems() {
 }
 
 void Form1::moveToCorner(int code) {
-    // The corner is computed on the whole primary monitor with the window's
-    // outer size; run again once the window manager has added the frame.
+    // The corner is that of the primary monitor's work area, beside its
+    // panels, with the window's outer size; run again once the window manager
+    // has added the frame.
     placement_->place([this, code] {
         const QRect screen = platform_.screenRectTwips();
         const QSize outer = platform_.outerSizeTwips(this);

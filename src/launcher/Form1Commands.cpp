@@ -5,6 +5,7 @@
 #include "Keyboard.h"
 #include "Platform.h"
 #include "TrayCallbackEvent.h"
+#include "WorkArea.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -194,6 +195,13 @@ bool Form1::event(QEvent* event) {
         auto* tray = static_cast<TrayCallbackEvent*>(event);
         if (tray->message == trayRecord_.uCallbackMessage)
             trayNotification(tray->lParam);
+        return true;
+    }
+    // A panel came, went or changed while the window sat in its corner: the
+    // corner of the new work area is where it belongs.
+    if (event->type() == WorkAreaChangeEvent::eventType()) {
+        if (const int code = cornerCode(settings_); code >= 1 && code <= 4)
+            moveToCorner(code);
         return true;
     }
     return QWidget::event(event);

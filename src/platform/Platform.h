@@ -47,7 +47,9 @@ class Platform {
     // button choose.
     virtual void popupMenu(QMenu* menu, int flags = 0, std::optional<QPoint> at = {}) = 0;
 
-    // The primary monitor's rectangle on the whole desktop, panels included.
+    // The primary monitor's work area on the whole desktop: the part its
+    // panels leave free. A window flush in a corner of it hears of a change
+    // through a WorkAreaChangeEvent.
     virtual QRect screenRectTwips() = 0;
     virtual QSize outerSizeTwips(QWidget* window) = 0;
     // Moves a window so that its outer frame's top-left lands at (left, top).

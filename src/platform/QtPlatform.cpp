@@ -258,7 +258,7 @@ QRect QtPlatform::screenRectTwips() {
     if (!screen)
         return {};
     const qreal dpi = screenDpi();
-    const QRect pixels = screen->geometry();
+    const QRect pixels = workArea_.primary();
     return {pixelsToTwips(pixels.x(), dpi), pixelsToTwips(pixels.y(), dpi),
             pixelsToTwips(pixels.width(), dpi), pixelsToTwips(pixels.height(), dpi)};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform.h"
+#include "WorkArea.h"
 
 #include <QPointer>
 #include <optional>
@@ -41,4 +42,5 @@ class QtPlatform : public Platform {
     bool statusNotifierHost_ = false;
     QPointer<QObject> rightReleaseWatcher_; // goes with the icon
     std::optional<QPoint> trayMenuPosition_;
+    WorkArea workArea_;
 };

@@ -29,7 +29,8 @@ def library(name, prototypes):
 
 X11 = library("libX11.so.6", {
     "XOpenDisplay": "ps", "XDefaultRootWindow": "Lp", "XInternAtom": "Lpsi", "XFree": "ip",
-    "XGetWindowProperty": "ipLLlliLUIUUp", "XGetSelectionOwner": "LpL"})
+    "XGetWindowProperty": "ipLLlliLUIUUp", "XGetSelectionOwner": "LpL", "XGetImage": "ppLiiuuLi",
+    "XGetPixel": "Lpii"})
 # Windows come and go: an error about one that has gone must not end us, as Xlib's would.
 IGNORE_ERRORS = ctypes.CFUNCTYPE(c_int, c_void_p, c_void_p)(lambda *_: 0)
 X11.XSetErrorHandler(IGNORE_ERRORS)
@@ -59,6 +60,12 @@ def geometry(window):
     return Geometry(*map(int, re.findall(r"(?:Absolute upper-left [XY]|Width|Height): +(-?\d+)", info)))
 
 
+def pixels(area):
+    """The screen's pixels in the area (x, y, width, height), row by row."""
+    image = X11.XGetImage(DISPLAY, ROOT, *area, 0xFFFFFFFF, 2)  # ZPixmap
+    return [[X11.XGetPixel(image, x, y) for x in range(area[2])] for y in range(area[3])]
+
+
 def viewable(window):
     return "IsViewable" in run("xwininfo", "-id", window)
 
@@ -69,7 +76,7 @@ def has_state(window, state):
 
 def clients():
     """The windows openbox manages, bottom of the stack first."""
-    return prop(ROOT, "_NET_CLIENT_LIST_STACKING")
+    return prop(ROOT, "_NET_CLIENT_LIST_STACKING") or prop(ROOT, "_NET_CLIENT_LIST")  # xfwm4: no stacking
 
 
 def shown(pid):

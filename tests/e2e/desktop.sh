@@ -8,7 +8,10 @@ limit=100
 [ "${1:-}" = -- ] && shift
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tovlan-e2e.XXXXXX")
 pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; [ "${TOVLAN_E2E_KEEP:-}" = 1 ] || rm -rf "$scratch"' EXIT
+# Programs the session bus started (Xfce's settings daemon) may still write
+# there as they end with it.
+remove() { for _ in 1 2 3 4; do rm -rf "$scratch" 2>/dev/null && return; sleep 0.5; done; rm -rf "$scratch"; }
+trap 'kill "${pids[@]}" 2>/dev/null || true; [ "${TOVLAN_E2E_KEEP:-}" = 1 ] || remove' EXIT
 trap 'exit 143' TERM INT HUP
 started() {  # NAME PROBE...: notes the process started last, waits up to 10 s for the probe
     pids+=($!)
@@ -31,8 +34,9 @@ started Xvfb grep -q . "$scratch/display"
 export DISPLAY=:$(head -n1 "$scratch/display")
 dbus-daemon --session --nofork --nosyslog --address="$DBUS_SESSION_BUS_ADDRESS" >"$scratch/dbus.log" 2>&1 &
 started D-Bus dbus-send --session --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.GetId
-openbox --sm-disable >"$scratch/openbox.log" 2>&1 &
-started openbox sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+# TOVLAN_E2E_WM: another window manager's command line in place of openbox's.
+${TOVLAN_E2E_WM:-openbox --sm-disable} >"$scratch/wm.log" 2>&1 &
+started "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 
 # In the background, so that the TERM trap runs at once.
 timeout --kill-after=5 "$limit" "$@" &

@@ -2,12 +2,13 @@
 tray (XEmbed, StatusNotifierItem, none), the desktop's shell, the dialogs; no display at all."""
 
 import os
+import shutil
 import subprocess
 import time
 
 from desktop import (DISPLAY, PROGRAM, ROOT, X11, DesktopTest, Geometry, accessible, atom, click, clients,
-                     controls, corner_gaps, frame, geometry, has_state, keys, other_window, popups,
-                     press, run, tray_icons, viewable, wait, windows_of, write_lines)
+                     controls, corner_gaps, frame, geometry, has_state, keys, other_window, pixels, popups,
+                     press, prop, run, tray_icons, viewable, wait, windows_of, write_lines)
 from gi.repository import Gio, GLib
 import pyatspi
 
@@ -17,6 +18,7 @@ RIGHT = Geometry(640, 0, 640, 800)  # the primary monitor, right of another
 SCREENS = [(1, 96, {}, None), (2, 96, {}, None), (3, 96, {}, None), (4, 96, {}, None),
            (1, 96, {}, RIGHT), (4, 96, {}, RIGHT), (4, 144, {}, None), (1, 192, {}, None),
            (4, 96, {"QT_SCALE_FACTOR": "2"}, None), (4, 96, WAYLAND, None)]
+HERE = os.path.dirname(__file__)
 WATCHER, ITEM, MENU = "org.kde.StatusNotifierWatcher", "org.kde.StatusNotifierItem", "com.canonical.dbusmenu"
 
 
@@ -36,6 +38,16 @@ def set_screen(dpi, monitor):
     if monitor:
         run("xrandr", "--setmonitor", "left", "640/170x800/212+0+0", "none",
             "--setmonitor", "*right", "640/170x800/212+640+0", "none", check=True)
+
+
+def work_area():
+    return Geometry(*prop(ROOT, "_NET_WORKAREA")[:4])
+
+
+def changed(before, after):
+    """The middle of the pixels that differ between two pictures; None where none does."""
+    points = [(x, y) for y, rows in enumerate(zip(before, after)) for x, (a, b) in enumerate(zip(*rows)) if a != b]
+    return points and tuple(sum(axis) // len(points) for axis in zip(*points))
 
 
 class TrayTest(DesktopTest):
@@ -147,6 +159,12 @@ class DesktopsTest(DesktopTest):
                 scale = dpi * float(env.get("QT_SCALE_FACTOR", 1)) / 1440
                 self.assertEqual(geometry(launcher.window).width, round(3630 * scale))
 
+    def test_follows_the_work_area_gnome_publishes_per_monitor(self):
+        launcher, area = self.launcher(corner=1), Geometry(0, 32, 1280, 768)
+        run("xprop", "-root", "-f", "_GTK_WORKAREAS_D0", "32c", "-set", "_GTK_WORKAREAS_D0", "0,32,1280,768")
+        self.addCleanup(run, "xprop", "-root", "-remove", "_GTK_WORKAREAS_D0")
+        wait(lambda: corner_gaps(launcher.window, 1, area), (0, 0))
+
     def test_without_a_display_one_line_says_so(self):
         for display in ({}, {"DISPLAY": ":65000"}):
             env = {name: value for name, value in os.environ.items() if name != "DISPLAY"}
@@ -167,7 +185,7 @@ class DesktopsTest(DesktopTest):
             self.assertTrue(has_state(launcher.window, "ABOVE"), "kept on top")
 
     def test_status_notifier_host_restores_and_ends_it(self):
-        host = self.helper("/usr/bin/python3", os.path.dirname(__file__) + "/sni_host.py",
+        host = self.helper("/usr/bin/python3", HERE + "/sni_host.py",
                            stdout=subprocess.PIPE, text=True)
         self.assertEqual(host.stdout.readline(), "ready\n")
         launcher = self.launcher()
@@ -193,3 +211,54 @@ class DesktopsTest(DesktopTest):
         self.assertEqual(list(labels), ["戻す", "閉じる"])
         call(item[0], menu, MENU, "Event", "(isvu)", labels["閉じる"], "clicked", GLib.Variant("i", 0), 0)
         self.assertEqual(launcher.process.wait(5), 0)
+
+
+class PanelTest(DesktopTest):
+    """openbox and tint2 along the bottom: a panel that reserves its space, with an XEmbed tray."""
+    panel, corner, restore_clicks = ["tint2", "-c", HERE + "/tint2rc"], 4, 2
+
+    def menu(self, launcher, *path):
+        """Opens 設定 in the launcher's menu from the keys, then follows the path of keys."""
+        keys(launcher.window, "shift+F10")
+        wait(lambda: popups(launcher.pid))
+        keys(None, "Down", "Down", "Down", "Right", *path)
+
+    def test_flush_beside_the_panel_through_its_tray_and_dialogs(self):
+        launcher, whole = self.launcher(corner=self.corner), geometry(ROOT)
+        self.helper(*self.panel, stderr=subprocess.DEVNULL)  # after the launcher, as at login
+        area = wait(lambda: work_area() != whole and work_area())
+        wait(lambda: corner_gaps(launcher.window, self.corner, area), (0, 0))
+        for corner in (1, 2, 3, 4):
+            self.menu(launcher, "Down", "Down", "Right", *["Down"] * (corner - 1), "Return")  # 位置
+            wait(lambda: corner_gaps(launcher.window, corner, area), (0, 0))
+        self.menu(launcher, "Return")  # オプション
+        dialog = wait(lambda: windows_of(launcher.pid, "オプション"))[0]
+        doubled_centre = lambda g: (g.x * 2 + g.width, g.y * 2 + g.height)
+        wait(lambda: max(abs(a - b) for a, b in zip(*map(doubled_centre, (frame(dialog), area)))) <= 2)
+        keys(dialog, "Escape")
+        strip = Geometry(0, 0, whole.width, area.y) if area.y else \
+            Geometry(0, area.height, whole.width, whole.height - area.height)
+        before = pixels(strip)
+        for clicks in (self.restore_clicks, 0):  # restores, then quits through the menu
+            keys(launcher.window, "Delete")
+            wait(lambda: viewable(launcher.window), False)
+            x, y = wait(lambda: changed(before, pixels(strip)))  # the icon in the panel
+            if clicks:
+                click(strip.x + x, strip.y + y, repeat=clicks)
+                wait(lambda: viewable(launcher.window), True)
+        run("xdotool", "mousemove", strip.x + x, strip.y + y, "mousedown", 3, "sleep", 0.3, "mouseup", 3)
+        time.sleep(1)  # the launcher's menu, or the panel's own, which the keys reach alike
+        keys(None, "Up", "Return")  # 閉じる, the last item
+        self.assertEqual(launcher.process.wait(5), 0)
+
+
+class XfceTest(PanelTest):
+    """xfwm4 and xfce4-panel along the top, whose notification area hosts StatusNotifierItems: a
+    click activates; its menu is the panel's own, not on the accessibility bus."""
+    panel, corner, restore_clicks = ["xfce4-panel"], 1, 1
+
+    def setUp(self):
+        super().setUp()
+        config = os.environ["XDG_CONFIG_HOME"] + "/xfce4/xfconf/xfce-perchannel-xml"
+        os.makedirs(config, exist_ok=True)
+        shutil.copy(HERE + "/xfce4-panel.xml", config)

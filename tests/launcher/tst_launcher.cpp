@@ -2,6 +2,7 @@
 // is what the user does, its one column what the user then sees (seenIn).
 #include "LauncherFixture.h"
 #include "QtTexts.h"
+#include "WorkArea.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QStringDecoder>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 const QStringList Three{"一", "/1", "二", "/2", "三", "/3"};
@@ -229,7 +231,8 @@ class LauncherTest : public QObject {
 // quick file 1 (folder, nolist: l.xxa becomes a folder, or goes); name: and
 // answer: queue the answers of the input box and the open-file dialog;
 // notray: no tray; unopenable: the shell fails; close: a close request;
-// show: a closing dialog shows the launcher.
+// show: a closing dialog shows the launcher; panel: a panel takes the work
+// area's bottom.
 void LauncherTest::userPaths_data() {
     rows({
         {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa sk17=c.xxa TL sk9"},
@@ -248,6 +251,9 @@ void LauncherTest::userPaths_data() {
         {"sk10", "BL sk10 saved corner=2"},
         {"sk11", "TR sk11 saved corner=3"},
         {"sk9 sk12", "BR sk12 saved corner=4"},
+        // A panel takes the bottom of the work area: the window follows.
+        {"sk12 panel", "BR sk12 saved corner=4"},
+        {"panel", ""},
         {"sk15", "Q1"},
         {"sk16", "Q2"},
         {"sk17", "Q3"},
@@ -371,6 +377,9 @@ void LauncherTest::userPaths() {
             w.close();
         else if (step == "show")
             w.show();
+        else if (step == "panel")
+            f.platform.screen.setBottom(f.platform.screen.bottom() - 450),
+                QCoreApplication::postEvent(&w, new WorkAreaChangeEvent), QTest::qWait(0);
         else if (what == "start")
             restart(f, how), settings = f.settingsBytes();
         else if (what == "drop")
@@ -459,11 +468,22 @@ void LauncherTest::optionsTabOrderAndBrowseButtons() {
 
 // No control overlaps another (by more than a rounded pixel) nor, in the
 // dialogs, runs past its frame; each frame's line runs through its title,
-// clear above its controls.
+// clear above its controls. A client the window manager makes larger (KWin,
+// sway) keeps that size when the window moves and is painted to its edge.
 void LauncherTest::windowsKeepTheirControlsApart() {
     LauncherFixture f;
     startWithLists(f);
     QList<QWidget*> parents{f.launcher.get(), &f.openDialog("sk2"), &f.openDialog("sk7")};
+    for (QWidget* window : parents) {
+        const QSize given = window->size() + QSize(7, 11);
+        window->windowHandle()->resize(given);
+        QCoreApplication::processEvents();
+        window->move(window->pos() + QPoint(1, 1));
+        const QImage image = window->grab().toImage();
+        QCOMPARE(image.size(), given);
+        QCOMPARE(image.pixelColor(given.width() - 1, given.height() - 1),
+                 window->palette().color(QPalette::Window));
+    }
     for (QGroupBox* frame : parents.last()->findChildren<QGroupBox*>())
         parents << frame;
     for (QWidget* parent : parents) {

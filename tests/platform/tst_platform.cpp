@@ -1,10 +1,12 @@
 // The desktop services under the launcher, on a scratch desktop whose
 // mimeapps.list names the test's own handler: the variables Qt alone gets,
-// starting a program on its own, and opening a target as the shell's "open".
+// starting a program on its own, opening a target as the shell's "open", and
+// the work area that panels leave.
 #include "QtEnvironment.h"
 #include "ShellOpen.h"
 #include "SpawnDetached.h"
 #include "TestFiles.h"
+#include "WorkArea.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,6 +109,30 @@ class PlatformTest : public QObject {
         QCOMPARE(environment(), forQt);
         qt.restoreForChildren();
         QCOMPARE(environment(), user);
+    }
+
+    // Panels on a desktop of two monitors, the primary one on the right: a
+    // panel takes its band from the primary monitor only where the band
+    // reaches into it. Struts: left, right, top, bottom, then each band's
+    // start and end along its edge.
+    void workAreaBesidePanels_data() {
+        QTest::addColumn<QList<Strut>>("struts");
+        QTest::addColumn<QRect>("area");
+        const Strut bottomRight{0, 0, 0, 30, 0, 0, 0, 0, 0, 0, 640, 1279};
+        QTest::newRow("bottom of the primary") << QList{bottomRight} << QRect(640, 0, 640, 770);
+        QTest::newRow("top and left of the other")
+            << QList<Strut>{{0, 0, 27, 0, 0, 0, 0, 0, 0, 639, 0, 0}, {40, 0, 0, 0, 0, 799}}
+            << QRect(640, 0, 640, 800);
+        QTest::newRow("right half way, top across both, bottom")
+            << QList<Strut>{{0, 50, 0, 0, 0, 0, 0, 399},
+                            {0, 0, 27, 0, 0, 0, 0, 0, 0, 1279},
+                            bottomRight}
+            << QRect(640, 27, 590, 743);
+    }
+
+    void workAreaBesidePanels() {
+        QFETCH(QList<Strut>, struts);
+        QTEST(areaBesideStruts(QRect(640, 0, 640, 800), QSize(1280, 800), struts), "area");
     }
 
     // It runs in a session of its own with the standard outputs and no pipe
