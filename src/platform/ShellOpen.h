@@ -41,8 +41,9 @@ OpenPlan planOpen(const QString& target, const QByteArray& undecoded = {});
 //   a desktop entry     -> the application it describes, or its link
 //   a program           -> started as it is, in a session of its own
 // Programs started inherit the launcher's standard input and outputs, never
-// a pipe to it. A launch handed to a program in the background that fails
-// later calls lateFailure.
+// a pipe to it. A launch handed to GIO or xdg-open in the background that
+// fails later calls lateFailure, on the launcher's event loop; nothing waits
+// for a handler that starts, and nothing is said while it runs.
 int shellOpen(const QString& target, const QByteArray& undecoded = {},
               const std::function<void()>& lateFailure = {});
 
