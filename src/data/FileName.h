@@ -19,3 +19,9 @@
 // Without raw, or when the text no longer matches it (edited), the text's
 // UTF-8 name.
 QByteArray fileNameOnDisk(const QString& text, const QByteArray& raw, TextEncoding encoding);
+
+// The name of an existing file that Qt showed as text (the open-file
+// dialog's answer): Qt decodes every name as UTF-8, with U+FFFD for each
+// byte that does not decode. The UTF-8 name where it exists; else, part by
+// part, the one name in its folder that shows as that text.
+QByteArray fileNameOfShown(const QString& text);

@@ -51,7 +51,7 @@ void Form1::startNewList() {
 }
 
 void Form1::openListFile() {
-    currentListPath_ = QFile::encodeName(
+    currentListPath_ = fileNameOfShown(
         Daiarog::ShowOpenDialog(platform_, winId(), openFileRecord_, Texts::OpenFileTitle));
     if (!currentListPath_.isEmpty())
         LoadShortcutList();

@@ -260,6 +260,7 @@ void LauncherTest::userPaths_data() {
         {"start:bytes sk7 F3:Text1=四 F3:Command1 F3:OK", "本物,四 tray+ quick:sk15=l�.xxa"},
         {"start:bytes sk15 sk2", "速 Form2[速] quick:sk15=l�.xxa"},
         {"start:bytes F1:0 F1:Command1", "本物 quick:sk15=l�.xxa ran bytes"},
+        {"start:bytes sk15 answer:shown sk13", "本物 quick:sk15=l�.xxa browsed"},
         {"utf8 start:bytes F1:0 F1:Command1", "UTF8 quick:sk15=l�.xxa ran 資料.txt"},
         {"name:有る new", "既存 ファイル名を記入してください。"},
         // The open-file record keeps the list last opened as its folder; the
@@ -368,10 +369,12 @@ void LauncherTest::userPaths() {
     QFETCH(QString, seen);
     LauncherFixture f(true); // settings in the user's folder, as installed
     const QString folder = "/" + QString(252, QChar(u'表')) + "/";
-    const QMap<QString, QString> answers{{"開", f.cwd.file("開.xxa")},
-                                         {"511", folder + "a.xxa"},
-                                         {"512", folder + "ab.xxa"},
-                                         {"emoji", "/x/\U0001F600.xxa"}};
+    const QMap<QString, QString> answers{
+        {"開", f.cwd.file("開.xxa")},
+        {"511", folder + "a.xxa"},
+        {"512", folder + "ab.xxa"},
+        {"emoji", "/x/\U0001F600.xxa"},
+        {"shown", f.cwd.file(QFile::decodeName(cp932("資料.xxa")))}};
     f.writeList("有る.xxa", {"既存", "/bin/x"});
     f.writeList("開.xxa", {"開", "/bin/o"});
     f.writeList("Cat.xxa", {"猫", "/bin/cat"});
