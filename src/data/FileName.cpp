@@ -52,9 +52,6 @@ QByteArray fileNameOnDisk(const QString& text, const QByteArray& raw, TextEncodi
 }
 
 QByteArray fileNameOfShown(const QString& text) {
-    const QByteArray utf8 = QFile::encodeName(text);
-    if (present(utf8) || !text.contains(QChar::ReplacementCharacter))
-        return utf8;
     QByteArray name;
     const QStringList parts = text.split(u'/');
     for (qsizetype i = 0; i < parts.size(); ++i) {
