@@ -27,9 +27,10 @@ struct OpenPlan {
 };
 
 // Decides how to open a target without starting anything; reads at most the
-// first few kilobytes of a file. undecoded: the exact bytes of a target whose
-// list entry could not be decoded to text; those bytes are the file name
-// then, so a name that is not valid text reaches its own file and no other.
+// first few kilobytes of a file. undecoded: the bytes that name the target's
+// file where they are not its text's UTF-8 (a list entry that does not
+// decode, a name kept under its code page 932 bytes); those bytes are the
+// file name then, so the target reaches its own file and no other.
 // A name without a folder resolves against the current directory.
 OpenPlan planOpen(const QString& target, const QByteArray& undecoded = {});
 
