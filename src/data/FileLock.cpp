@@ -1,7 +1,6 @@
 #include "FileLock.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QThread>
 #include <cerrno>
 #include <fcntl.h>
@@ -66,11 +65,11 @@ bool FileLock::stillAtPath() const {
            sameFile(atPath, locked) && S_ISREG(locked.st_mode);
 }
 
-ErrorNumber FileLock::lock(const QString& path) {
+ErrorNumber FileLock::lock(const QByteArray& path) {
     unlock();
     if (path.isEmpty())
         return ErrorNumber::None;
-    path_ = QFile::encodeName(path);
+    path_ = path;
     const QDeadlineTimer deadline(WaitMilliseconds);
     for (;;) {
         madeFile_ = false;

@@ -3,6 +3,7 @@
 #include "ErrorNumbers.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 // Orders the read-modify-write of one list or settings file across
@@ -37,7 +38,9 @@ class FileLock {
     // read-only folder), or a file system without locks, is not locked and
     // answers None: the write that follows either fails and says why, or is as
     // unordered as the file system makes it.
-    [[nodiscard]] ErrorNumber lock(const QString& path);
+    // path: the file's name as the file system holds it.
+    [[nodiscard]] ErrorNumber lock(const QByteArray& path);
+    [[nodiscard]] ErrorNumber lock(const QString& path) { return lock(QFile::encodeName(path)); }
     void unlock();
 
     // True when the file did not exist: the lock made it, empty, to have

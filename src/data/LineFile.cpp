@@ -3,7 +3,9 @@
 #include "SafeWrite.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -11,26 +13,33 @@ constexpr QByteArrayView Utf8Bom("\xEF\xBB\xBF");
 
 // Opens path for reading, or answers why not. Only a regular file is opened:
 // a pipe or device could block or never end.
-ErrorNumber openForReading(const QString& path, QFile& file) {
+ErrorNumber openForReading(const QByteArray& path, QFile& file) {
     if (path.isEmpty())
         return ErrorNumber::PathFileAccess;
-    const QFileInfo info(path);
-    if (!info.exists())
+    struct stat info {};
+    if (stat(path.constData(), &info) != 0)
         return ErrorNumber::FileNotFound;
-    if (!info.isFile())
+    if (!S_ISREG(info.st_mode))
         return ErrorNumber::PathFileAccess;
     // While an in-place rewrite is under way, or after one was interrupted,
     // the file may be cut short; the whole copy beside it is the version.
-    const QString wholeCopy = wholeCopyPath(path);
-    file.setFileName(QFileInfo(wholeCopy).isFile() ? wholeCopy : path);
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray wholeCopy = wholeCopyPath(path);
+    const bool copyStands = stat(wholeCopy.constData(), &info) == 0 && S_ISREG(info.st_mode);
+    // O_NONBLOCK: should a pipe take the file's place after the check, the
+    // open still returns at once.
+    const int fd = ::open((copyStands ? wholeCopy : path).constData(),
+                          O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         return ErrorNumber::PathFileAccess;
+    }
     return ErrorNumber::None;
 }
 
 } // namespace
 
-ErrorNumber LineReader::open(const QString& path, int maxLines) {
+ErrorNumber LineReader::open(const QByteArray& path, int maxLines) {
     *this = LineReader();
     QFile file;
     if (const ErrorNumber failure = openForReading(path, file); failure != ErrorNumber::None)
@@ -100,7 +109,7 @@ void LineWriter::add(const QString& text, TextRole role, const QByteArray& raw) 
     bytes_ += "\r\n";
 }
 
-ErrorNumber LineWriter::writeTo(const QString& path) const {
+ErrorNumber LineWriter::writeTo(const QByteArray& path) const {
     if (!writable_)
         return ErrorNumber::CannotEncode;
     // Code page 932 bytes can happen to be valid UTF-8 (half-width katakana

@@ -19,8 +19,9 @@ constexpr qsizetype MaxLineBytes = 32768;
 class LineReader {
   public:
     // Answers None or the failure number of opening or reading the file. The
-    // caller reads at most maxLines lines.
-    [[nodiscard]] ErrorNumber open(const QString& path, int maxLines);
+    // caller reads at most maxLines lines. path: the file's name as the file
+    // system holds it.
+    [[nodiscard]] ErrorNumber open(const QByteArray& path, int maxLines);
     TextEncoding encoding() const { return encoding_; }
     bool atEnd() const;
     // Answers None, InputPastEnd after the last line, or BadFileFormat where a
@@ -48,7 +49,7 @@ class LineWriter {
     void add(const QString& text, TextRole role, const QByteArray& raw = {});
     // Answers CannotEncode, writing nothing, if any value could not be
     // written; else writeWholeFile's answer.
-    [[nodiscard]] ErrorNumber writeTo(const QString& path) const;
+    [[nodiscard]] ErrorNumber writeTo(const QByteArray& path) const;
 
   private:
     TextEncoding encoding_;

@@ -2,10 +2,10 @@
 
 #include "FileIdentity.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <cerrno>
+#include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <optional>
 #include <unistd.h>
@@ -40,43 +40,66 @@ void ignoreFileSizeSignal() {
         std::signal(SIGXFSZ, SIG_IGN);
 }
 
-QByteArray native(const QString& path) {
-    return QFile::encodeName(path);
+QByteArray absoluteName(const QByteArray& path) {
+    if (path.startsWith('/'))
+        return path;
+    char* folder = getcwd(nullptr, 0);
+    const QByteArray absolute = QByteArray(folder ? folder : "") + '/' + path;
+    std::free(folder);
+    return absolute;
 }
 
-QByteArray folderOf(const QString& target) {
-    return native(QFileInfo(target).absolutePath());
+QByteArray folderOf(const QByteArray& path) {
+    const QByteArray absolute = absoluteName(path);
+    const qsizetype slash = absolute.lastIndexOf('/');
+    return slash > 0 ? absolute.left(slash) : QByteArray("/");
+}
+
+bool present(const QByteArray& path) {
+    struct stat info {};
+    return stat(path.constData(), &info) == 0;
 }
 
 // Failures that show before anything is written.
-ErrorNumber checkTarget(const QString& path) {
+ErrorNumber checkTarget(const QByteArray& path) {
     if (path.isEmpty())
         return ErrorNumber::PathFileAccess;
-    const QFileInfo target(path);
+    struct stat target {
+    }, folder{};
+    const bool found = stat(path.constData(), &target) == 0;
     // A folder, a device or a pipe where the file should be.
-    if (target.exists() && !target.isFile())
+    if (found && !S_ISREG(target.st_mode))
         return ErrorNumber::PathFileAccess;
-    if (!QFileInfo(target.absolutePath()).isDir())
+    if (stat(folderOf(path).constData(), &folder) != 0 || !S_ISDIR(folder.st_mode))
         return ErrorNumber::PathFileAccess;
     // Replacing would get past a write-protected file; honour its protection
     // as the effective user, the one the system checks writes against.
-    if (target.exists() && faccessat(AT_FDCWD, native(path).constData(), W_OK, AT_EACCESS) != 0)
+    if (found && faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0)
         return ErrorNumber::PermissionDenied;
     return ErrorNumber::None;
 }
 
 // The file a write rewrites: the one a symlink names (the link stays), else
 // the path itself.
-QString resolvedTarget(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isSymLink())
-        return info.absoluteFilePath();
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.symLinkTarget() : canonical; // dangling: what it names
+QByteArray resolvedTarget(const QByteArray& path) {
+    const QByteArray absolute = absoluteName(path);
+    struct stat link {};
+    if (lstat(absolute.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return absolute;
+    if (char* real = realpath(absolute.constData(), nullptr)) {
+        const QByteArray canonical(real);
+        std::free(real);
+        return canonical;
+    }
+    // Dangling: what it names, relative to the link's folder.
+    QByteArray named(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = readlink(absolute.constData(), named.data(), named.size());
+    named.truncate(length > 0 ? length : 0);
+    return named.startsWith('/') ? named : folderOf(absolute) + '/' + named;
 }
 
-QString copyBeside(const QString& target) {
-    return target + QStringLiteral(".tovlan-backup");
+QByteArray copyBeside(const QByteArray& target) {
+    return target + ".tovlan-backup";
 }
 
 mode_t newFileMode() {
@@ -88,7 +111,7 @@ mode_t newFileMode() {
 // A new file beside a target, named after it; removed again unless renamed.
 class TempFile {
   public:
-    explicit TempFile(const QString& beside) : name_(native(beside + QStringLiteral(".XXXXXX"))) {
+    explicit TempFile(const QByteArray& beside) : name_(beside + ".XXXXXX") {
         fd_.reset(mkostemp(name_.data(), O_CLOEXEC));
     }
     ~TempFile() {
@@ -99,8 +122,8 @@ class TempFile {
     TempFile& operator=(const TempFile&) = delete;
     bool valid() const { return fd_.valid(); }
     int fd() const { return fd_.get(); }
-    int renameTo(const QString& to) {
-        if (::rename(name_.constData(), native(to).constData()) != 0)
+    int renameTo(const QByteArray& to) {
+        if (::rename(name_.constData(), to.constData()) != 0)
             return errno;
         renamed_ = true;
         return 0;
@@ -142,8 +165,8 @@ ErrorNumber writeContent(int fd, const QByteArray& bytes) {
 // Once the new contents are whole on disk, a whole copy kept beside the file
 // is no longer needed; the folder is synced so the rename and the removal
 // both last.
-ErrorNumber settle(const QString& target) {
-    if (::unlink(native(copyBeside(target)).constData()) != 0 && errno != ENOENT)
+ErrorNumber settle(const QByteArray& target) {
+    if (::unlink(copyBeside(target).constData()) != 0 && errno != ENOENT)
         return failureNumber(errno);
     if (const int error = syncFolder(folderOf(target)))
         return failureNumber(error);
@@ -152,12 +175,12 @@ ErrorNumber settle(const QString& target) {
 
 // Answers nothing when the new file cannot take the old identity: the file
 // is then rewritten in place.
-std::optional<ErrorNumber> replaceByRename(const QString& target, const QByteArray& bytes,
+std::optional<ErrorNumber> replaceByRename(const QByteArray& target, const QByteArray& bytes,
                                            const struct stat* old) {
     TempFile temp(target);
     if (!temp.valid())
         return failureNumber(errno);
-    if (old && !giveIdentity(temp.fd(), native(target), *old))
+    if (old && !giveIdentity(temp.fd(), target, *old))
         return std::nullopt;
     if (!old && fchmod(temp.fd(), newFileMode()) != 0)
         return failureNumber(errno);
@@ -170,7 +193,7 @@ std::optional<ErrorNumber> replaceByRename(const QString& target, const QByteArr
 
 // The whole copy is made under another name and renamed, so that whenever
 // the copy exists it is whole.
-ErrorNumber makeWholeCopy(int file, const QString& target) {
+ErrorNumber makeWholeCopy(int file, const QByteArray& target) {
     TempFile temp(copyBeside(target));
     if (!temp.valid())
         return failureNumber(errno);
@@ -187,21 +210,19 @@ ErrorNumber makeWholeCopy(int file, const QString& target) {
 
 // After a failed in-place write: the old contents go back into the file. If
 // that fails too, the copy stays, and readers take it.
-void restoreFromCopy(int file, const QString& target) {
-    UniqueFd copy(open(native(copyBeside(target)).constData(), O_RDONLY | O_CLOEXEC));
+void restoreFromCopy(int file, const QByteArray& target) {
+    UniqueFd copy(open(copyBeside(target).constData(), O_RDONLY | O_CLOEXEC));
     if (copy.valid() && copyContents(copy.get(), file) == 0 && fsync(file) == 0)
         settle(target);
 }
 
-ErrorNumber writeInPlace(const QString& target, const QByteArray& bytes) {
-    // The name is made first, so that errno is the open's own.
-    const QByteArray name = native(target);
-    UniqueFd file(open(name.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+ErrorNumber writeInPlace(const QByteArray& target, const QByteArray& bytes) {
+    UniqueFd file(open(target.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
     if (!file.valid())
         return failureNumber(errno);
     // A copy left by an interrupted rewrite holds the last whole version,
     // which the file itself may no longer.
-    if (!QFileInfo::exists(copyBeside(target))) {
+    if (!present(copyBeside(target))) {
         if (const ErrorNumber failure = makeWholeCopy(file.get(), target);
             failure != ErrorNumber::None)
             return failure;
@@ -215,17 +236,17 @@ ErrorNumber writeInPlace(const QString& target, const QByteArray& bytes) {
 
 } // namespace
 
-QString wholeCopyPath(const QString& path) {
+QByteArray wholeCopyPath(const QByteArray& path) {
     return copyBeside(resolvedTarget(path));
 }
 
-ErrorNumber writeWholeFile(const QString& path, const QByteArray& bytes) {
+ErrorNumber writeWholeFile(const QByteArray& path, const QByteArray& bytes) {
     ignoreFileSizeSignal();
     if (const ErrorNumber failure = checkTarget(path); failure != ErrorNumber::None)
         return failure;
-    const QString target = resolvedTarget(path);
+    const QByteArray target = resolvedTarget(path);
     struct stat old {};
-    const bool exists = stat(native(target).constData(), &old) == 0;
+    const bool exists = stat(target.constData(), &old) == 0;
     // After a rename the file's other names would keep the old contents.
     if (exists && old.st_nlink > 1)
         return writeInPlace(target, bytes);

@@ -3,6 +3,7 @@
 #include "ErrorNumbers.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 // Replaces the contents of the file at path with bytes, all or nothing, and
@@ -19,8 +20,15 @@
 // whole version readable, and a write answered with None is on disk: the file
 // and its folder entry are synced.
 //
-[[nodiscard]] ErrorNumber writeWholeFile(const QString& path, const QByteArray& bytes);
+// path: the file's name as the file system holds it, which need not be text.
+[[nodiscard]] ErrorNumber writeWholeFile(const QByteArray& path, const QByteArray& bytes);
+[[nodiscard]] inline ErrorNumber writeWholeFile(const QString& path, const QByteArray& bytes) {
+    return writeWholeFile(QFile::encodeName(path), bytes);
+}
 
 // Where an in-place rewrite of path keeps the whole old contents. While this
 // copy exists the file itself may be cut short, so readers take the copy.
-QString wholeCopyPath(const QString& path);
+QByteArray wholeCopyPath(const QByteArray& path);
+inline QString wholeCopyPath(const QString& path) {
+    return QFile::decodeName(wholeCopyPath(QFile::encodeName(path)));
+}

@@ -3,6 +3,7 @@
 #include "LineFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <utility>
 
 namespace {
@@ -44,7 +45,8 @@ QString settingsFilePath(const QString& appPath) {
 // The record changes only when the whole file was read.
 ErrorNumber readSettingsFile(const QString& path, Settings& settings) {
     LineReader reader;
-    if (const ErrorNumber failure = reader.open(path, SettingsLines); failure != ErrorNumber::None)
+    if (const ErrorNumber failure = reader.open(QFile::encodeName(path), SettingsLines);
+        failure != ErrorNumber::None)
         return failure;
     Settings read;
     read.encoding = reader.encoding();
@@ -72,5 +74,5 @@ ErrorNumber writeSettingsFile(const QString& path, const Settings& settings) {
         writer.add(settings.quickFiles[i], TextRole::Path, settings.rawQuickFiles[i]);
         writer.add(settings.cornerText, TextRole::Path, settings.rawCornerText);
     }
-    return writer.writeTo(path);
+    return writer.writeTo(QFile::encodeName(path));
 }

@@ -18,9 +18,8 @@ ErrorNumber readValue(LineReader& reader, TextEncoding encoding, QByteArray& raw
 
 } // namespace
 
-ErrorNumber ReadShortcutList(const QString& path, ShortcutList& list) {
+ErrorNumber ReadShortcutList(const QByteArray& path, ShortcutList& list) {
     list.count = 0;
-    list.path = path;
     // A list that cannot be read is written anew, and new files are code page 932.
     list.encoding = TextEncoding::Cp932;
     LineReader reader;
@@ -49,7 +48,7 @@ bool isDamagedList(ErrorNumber failure) {
            failure == ErrorNumber::BadFileFormat;
 }
 
-ErrorNumber WriteShortcutList(const QString& path, const ShortcutList& list, int count) {
+ErrorNumber WriteShortcutList(const QByteArray& path, const ShortcutList& list, int count) {
     if (count < 0 || count > MaxShortcutEntries)
         return ErrorNumber::InvalidCall;
     LineWriter writer(list.encoding);
@@ -63,7 +62,7 @@ ErrorNumber WriteShortcutList(const QString& path, const ShortcutList& list, int
 
 // Both edits work on a copy and take it over only once the file holds it, so
 // after a failed write the table still matches the file.
-ErrorNumber AppendShortcutEntry(const QString& path, ShortcutList& list,
+ErrorNumber AppendShortcutEntry(const QByteArray& path, ShortcutList& list,
                                 const ShortcutEntry& entry) {
     if (list.count >= MaxShortcutEntries)
         return ErrorNumber::NoSlot;
@@ -76,7 +75,7 @@ ErrorNumber AppendShortcutEntry(const QString& path, ShortcutList& list,
     return ErrorNumber::None;
 }
 
-ErrorNumber RemoveShortcutEntry(const QString& path, ShortcutList& list, int position) {
+ErrorNumber RemoveShortcutEntry(const QByteArray& path, ShortcutList& list, int position) {
     if (position < 1 || position > list.count)
         return ErrorNumber::InvalidCall;
     ShortcutList edited = list;

@@ -4,7 +4,7 @@
 
 #include <QComboBox>
 
-Form2::Form2(Platform& platform, std::function<QString()> publishedListPath)
+Form2::Form2(Platform& platform, std::function<QByteArray()> publishedListPath)
     : LauncherDialog(platform, Texts::Delete, QSize(2205, 810)),
       publishedListPath_(std::move(publishedListPath)) {
     setObjectName(QStringLiteral("Form2"));

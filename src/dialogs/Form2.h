@@ -11,10 +11,10 @@ class QComboBox;
 class Form2 : public LauncherDialog {
     Q_OBJECT
   public:
-    // publishedListPath: the launcher's list path as it is now. The dialog
-    // asks again at every load, so a reload after a deletion shows the list
-    // the launcher works with by then.
-    Form2(Platform& platform, std::function<QString()> publishedListPath);
+    // publishedListPath: the launcher's list path as it is now, as the file
+    // system names the file. The dialog asks again at every load, so a
+    // reload after a deletion shows the list the launcher works with by then.
+    Form2(Platform& platform, std::function<QByteArray()> publishedListPath);
 
   private slots:
     void pickEntry(int listIndex);  // Combo1
@@ -32,8 +32,8 @@ class Form2 : public LauncherDialog {
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
 
-    std::function<QString()> publishedListPath_;
-    QString listPath_;
+    std::function<QByteArray()> publishedListPath_;
+    QByteArray listPath_;
     ShortcutList list_;
     // The slot of the entry picked in the list shown now; 0 for none. Every
     // load clears it, so a deletion never acts on a pick from an older list.

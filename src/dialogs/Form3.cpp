@@ -67,7 +67,7 @@ QPushButton* addBrowseButton(QWidget* frame, const char* name, const QLineEdit* 
 }
 } // namespace
 
-Form3::Form3(Platform& platform, const QString& listPath)
+Form3::Form3(Platform& platform, const QByteArray& listPath)
     : LauncherDialog(platform, Texts::Options, QSize(5040, 4005)), listPath_(listPath) {
     setObjectName(QStringLiteral("Form3"));
     buildRegistrationFrame();
@@ -133,9 +133,9 @@ void Form3::setTabOrderByIndex() {
 
 void Form3::connectControls() {
     connect(Command1, &QPushButton::clicked, this, &Form3::registerShortcut);
-    const std::pair<QPushButton*, QLineEdit*> browsers[] = {
-        {Command2, Text2}, {Command3, Text3}, {Command5, Text4},
-        {Command7, Text5}, {Command8, Text6}, {Command9, Text7}};
+    const std::pair<QPushButton*, QLineEdit*> browsers[] = {{Command2, Text2}, {Command3, Text3},
+                                                            {Command5, Text4}, {Command7, Text5},
+                                                            {Command8, Text6}, {Command9, Text7}};
     for (const auto& [button, box] : browsers) {
         // Only the target box takes programs; the others take list files.
         const QString filter = box == Text2 ? ProgramFilter : Texts::ListFilter;

@@ -13,8 +13,9 @@ class QLineEdit;
 class Form3 : public LauncherDialog {
     Q_OBJECT
   public:
-    // listPath: the launcher's list path when the dialog opens.
-    Form3(Platform& platform, const QString& listPath);
+    // listPath: the launcher's list path when the dialog opens, as the file
+    // system names the file.
+    Form3(Platform& platform, const QByteArray& listPath);
 
     // Puts a shortcut into the registration boxes, as if typed, for the user
     // to register with "登録".
@@ -62,7 +63,7 @@ class Form3 : public LauncherDialog {
 
     // The list file registrations go to: the launcher's published list path
     // when the dialog opened.
-    QString listPath_;
+    QByteArray listPath_;
     // The dialog's copy of that list, read again before every registration.
     ShortcutList list_;
     Settings settings_;

@@ -3,6 +3,7 @@
 #include "Appearance.h"
 #include "Daiarog.h"
 #include "DroppedItem.h"
+#include "FileName.h"
 #include "Form2.h"
 #include "Form3.h"
 #include "Platform.h"
@@ -21,7 +22,7 @@
 #include <QPushButton>
 
 namespace {
-const QString DefaultListPath = QStringLiteral("Cat.xxa");
+const QByteArray DefaultListPath = QByteArrayLiteral("Cat.xxa");
 
 // A button whose picture fills it whole, over the place where the style
 // draws the focus mark; the mark is drawn over the picture instead, or a
@@ -132,7 +133,8 @@ void Form1::Form_Load() {
     Daiarog::InitFileDialog(openFileRecord_, Texts::ListFilter, QString());
     platform_.setTopmost(this);
     LoadSettings();
-    currentListPath_ = settings_.startupListPath;
+    currentListPath_ =
+        fileNameOnDisk(settings_.startupListPath, settings_.rawStartupListPath, settings_.encoding);
     LoadShortcutList();
     showQuickFileItems();
     const int code = cornerCode(settings_);

@@ -97,8 +97,10 @@ class Form1 : public QWidget {
     NOTIFYICONDATA trayRecord_;
     Settings settings_;
     ShortcutList list_;
-    QString currentListPath_;
-    QString command1Tag_;
+    // List paths are the bytes that name their file (fileNameOnDisk), never
+    // text encoded again: another file may bear the encoded name.
+    QByteArray currentListPath_;
+    QByteArray command1Tag_;
     int pickedPosition_ = 0;
     int shellResult_ = 0;
 

@@ -1,6 +1,7 @@
 // The launcher's commands: running a shortcut, the popup menu's list, corner
 // and quit commands, and tray mode.
 #include "Daiarog.h"
+#include "FileName.h"
 #include "Form1.h"
 #include "Keyboard.h"
 #include "Platform.h"
@@ -10,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,31 +34,33 @@ void Form1::runPicked() {
     }
     const ShortcutEntry& entry = list_.entries[pickedPosition_];
     // A target whose bytes do not decode (a list written on another system)
-    // is launched by those bytes, never by the stand-in characters.
-    bool exact = true;
-    decodeText(entry.rawPath, list_.encoding, &exact);
-    shellResult_ = platform_.shellExecute(this, QStringLiteral("open"), entry.path,
-                                          exact ? QByteArray() : entry.rawPath);
+    // is launched by those bytes, never by the stand-in characters; one kept
+    // on disk under its code page 932 name, by that name.
+    const QByteArray onDisk = fileNameOnDisk(entry.path, entry.rawPath, list_.encoding);
+    shellResult_ =
+        platform_.shellExecute(this, QStringLiteral("open"), entry.path,
+                               onDisk == QFile::encodeName(entry.path) ? QByteArray() : onDisk);
     if (shellResult_ <= ShellSuccessAbove)
         platform_.messageBox(Texts::FileMissing, 0, Texts::Title);
 }
 
 void Form1::startNewList() {
     const QString answer = platform_.inputBox(Texts::AskListName, Texts::Title);
-    currentListPath_ = answer + QStringLiteral(".xxa");
+    currentListPath_ = QFile::encodeName(answer + QStringLiteral(".xxa"));
     command1Tag_ = currentListPath_;
     LoadShortcutList();
 }
 
 void Form1::openListFile() {
-    currentListPath_ =
-        Daiarog::ShowOpenDialog(platform_, winId(), openFileRecord_, Texts::OpenFileTitle);
+    currentListPath_ = fileNameOfShown(
+        Daiarog::ShowOpenDialog(platform_, winId(), openFileRecord_, Texts::OpenFileTitle));
     if (!currentListPath_.isEmpty())
         LoadShortcutList();
 }
 
 void Form1::openQuickFile(int number) {
-    currentListPath_ = settings_.quickFiles[number - 1];
+    currentListPath_ = fileNameOnDisk(settings_.quickFiles[number - 1],
+                                      settings_.rawQuickFiles[number - 1], settings_.encoding);
     LoadShortcutList();
 }
 

@@ -5,9 +5,13 @@
 
 namespace {
 
+// A U+FFFD stands for a byte of the file's name that is not text; the name
+// is that byte in the record's code page as well.
 qsizetype cp932Length(const QString& text, bool* encodable) {
     QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
-    const QByteArray bytes = encoder(text);
+    QString withoutStandIns = text;
+    withoutStandIns.replace(QChar::ReplacementCharacter, u'?');
+    const QByteArray bytes = encoder(withoutStandIns);
     *encodable = !encoder.hasError();
     return bytes.size();
 }

@@ -28,8 +28,10 @@ class Platform {
     virtual bool getOpenFileName(OPENFILENAME& record) = 0;
     // Opens a target as the desktop shell's "open" does, without waiting for
     // any program. Answers a number in the shell's convention: above 32
-    // success, 2 not found, 31 no handler. undecoded: the exact bytes of a
-    // file name that could not be decoded to text; they name the file then.
+    // success, 2 not found, 31 no handler; a failure that shows only later
+    // brings its own message then. undecoded: the bytes that name the file
+    // where they are not the text's UTF-8 (a name that does not decode, or
+    // one kept under its code page 932 name); they name the file then.
     virtual int shellExecute(QWidget* owner, const QString& operation, const QString& file,
                              const QByteArray& undecoded = {}) = 0;
     // The user picked something to open: load what opening takes, so the

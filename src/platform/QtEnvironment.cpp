@@ -26,6 +26,7 @@ void QtEnvironment::prepareForLauncher() {
         set("QT_FONT_DPI", QByteArray::number(qRound(96 * factor)));
     unset("QT_SCALE_FACTOR");
     unset("QT_SCREEN_SCALE_FACTORS");
+    unset("QT_NO_GLIB");
 }
 
 void QtEnvironment::restoreForChildren() {

@@ -12,6 +12,9 @@
 // under Qt's own scaling a 1 px frame border becomes half a logical pixel,
 // and a window placed in logical pixels misses the screen's edge by one. The
 // screen's DPI scales the layout instead, since every length is in twips.
+// And it keeps Qt on GLib's event loop (QT_NO_GLIB unset): GIO hands every
+// launch of a document, folder, URL or desktop entry to GLib's main context,
+// which only that loop runs.
 class QtEnvironment {
   public:
     // True when DISPLAY names an X server that accepts a connection.

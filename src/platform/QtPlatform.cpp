@@ -1,5 +1,6 @@
 #include "QtPlatform.h"
 
+#include "FileName.h"
 #include "OpenFileRecord.h"
 #include "ShellOpen.h"
 #include "TrayCallbackEvent.h"
@@ -24,9 +25,28 @@
 #include <QSystemTrayIcon>
 #include <algorithm>
 #include <functional>
+#include <unistd.h>
 #include <utility>
 
 namespace {
+
+// Qt shows a file name that is not UTF-8 with stand-ins and then refuses it
+// as missing, since the stand-ins name no file; the file it shows is there
+// all the same, and the launcher finds it by what Qt showed.
+class OpenFileDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+
+  protected:
+    void accept() override {
+        const QStringList files = selectedFiles();
+        if (fileMode() == ExistingFile && files.size() == 1 && !QFileInfo::exists(files[0]) &&
+            ::access(fileNameOfShown(files[0]).constData(), F_OK) == 0)
+            QDialog::accept();
+        else
+            QFileDialog::accept();
+    }
+};
 
 qreal screenDpi() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -136,7 +156,7 @@ QString QtPlatform::inputBox(const QString& prompt, const QString& title) {
 bool QtPlatform::getOpenFileName(OPENFILENAME& record) {
     const QString initial = bufferText(record.lpstrInitialDir);
     const QString fileName = bufferText(record.lpstrFile);
-    QFileDialog dialog(QWidget::find(record.hwndOwner), bufferText(record.lpstrTitle));
+    OpenFileDialog dialog(QWidget::find(record.hwndOwner), bufferText(record.lpstrTitle));
     dialog.setAccessibleName(dialog.windowTitle());
     dialog.setFileMode((record.Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
                                                           : QFileDialog::AnyFile);

@@ -139,10 +139,14 @@ int launchApp(const GioLibrary& gio, GAppInfo* app, const QByteArray& uri,
     return ShellResult::Success;
 }
 
-// Where GIO has no answer, the desktop's own opener may know better.
-int openWithXdgOpen(const QByteArray& argument) {
-    return spawnDetached({QByteArrayLiteral("xdg-open"), argument}) ? ShellResult::Success
-                                                                    : ShellResult::NoAssociation;
+// Where GIO has no answer, the desktop's own opener may know better. Its
+// verdict is its exit status, which comes once it has found no way (3) or
+// its handler failed, or, where it runs the handler itself, once the handler
+// ends: the launch is left to it, and a failure is told when it arrives.
+int openWithXdgOpen(const QByteArray& argument, const std::function<void()>& lateFailure) {
+    return spawnDetached({QByteArrayLiteral("xdg-open"), argument}, lateFailure)
+               ? ShellResult::Success
+               : ShellResult::NoAssociation;
 }
 
 int openUrl(const QByteArray& url, const std::function<void()>& lateFailure) {
@@ -150,14 +154,14 @@ int openUrl(const QByteArray& url, const std::function<void()>& lateFailure) {
     const QByteArray scheme = url.left(url.indexOf(':')).toLower();
     GAppInfo* app = gio ? gio->defaultForUriScheme(scheme.constData()) : nullptr;
     if (!app)
-        return openWithXdgOpen(url);
+        return openWithXdgOpen(url, lateFailure);
     return launchApp(*gio, app, url, lateFailure);
 }
 
 int openWithDefaultApp(const OpenPlan& plan, const std::function<void()>& lateFailure) {
     const GioLibrary* gio = gioLibrary();
     if (!gio)
-        return openWithXdgOpen(plan.target);
+        return openWithXdgOpen(plan.target, lateFailure);
     GAppInfo* app = gio->defaultForType(plan.contentType.constData(), FALSE);
     gchar* uri = gio->filenameToUri(plan.target.constData(), nullptr, nullptr);
     if (!app || !uri) {

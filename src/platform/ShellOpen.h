@@ -27,9 +27,10 @@ struct OpenPlan {
 };
 
 // Decides how to open a target without starting anything; reads at most the
-// first few kilobytes of a file. undecoded: the exact bytes of a target whose
-// list entry could not be decoded to text; those bytes are the file name
-// then, so a name that is not valid text reaches its own file and no other.
+// first few kilobytes of a file. undecoded: the bytes that name the target's
+// file where they are not its text's UTF-8 (a list entry that does not
+// decode, a name kept under its code page 932 bytes); those bytes are the
+// file name then, so the target reaches its own file and no other.
 // A name without a folder resolves against the current directory.
 OpenPlan planOpen(const QString& target, const QByteArray& undecoded = {});
 
@@ -41,8 +42,9 @@ OpenPlan planOpen(const QString& target, const QByteArray& undecoded = {});
 //   a desktop entry     -> the application it describes, or its link
 //   a program           -> started as it is, in a session of its own
 // Programs started inherit the launcher's standard input and outputs, never
-// a pipe to it. A launch handed to a program in the background that fails
-// later calls lateFailure.
+// a pipe to it. A launch handed to GIO or xdg-open in the background that
+// fails later calls lateFailure, on the launcher's event loop; nothing waits
+// for a handler that starts, and nothing is said while it runs.
 int shellOpen(const QString& target, const QByteArray& undecoded = {},
               const std::function<void()>& lateFailure = {});
 

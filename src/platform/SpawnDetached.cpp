@@ -22,7 +22,7 @@ int pidfdOpen(pid_t pid) {
 
 // A pidfd turns readable when its process ends; Linux has had them since
 // 5.3. Without them the launcher could not reap a spawned program, so it
-// falls back to Qt's double fork.
+// falls back to Qt's double fork, which tells nothing of how it ended.
 bool havePidfds() {
     static const bool available = [] {
         const int fd = pidfdOpen(getpid());
@@ -34,15 +34,21 @@ bool havePidfds() {
     return available;
 }
 
-void reapWhenEnded(pid_t pid, int pidfd) {
+// The pidfd turns readable once the program has ended, so the reaping never
+// waits; WNOHANG all the same, should anything else have reaped it.
+void reapWhenEnded(pid_t pid, int pidfd, const std::function<void()>& failed) {
     auto* notifier =
         new QSocketNotifier(pidfd, QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, pid, pidfd] {
-        notifier->setEnabled(false);
-        waitpid(pid, nullptr, 0);
-        close(pidfd);
-        notifier->deleteLater();
-    });
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier,
+                     [notifier, pid, pidfd, failed] {
+                         notifier->setEnabled(false);
+                         int status = 0;
+                         const bool reaped = waitpid(pid, &status, WNOHANG) == pid;
+                         close(pidfd);
+                         notifier->deleteLater();
+                         if (reaped && failed && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+                             failed();
+                     });
 }
 
 bool spawn(const QByteArrayList& argv, pid_t& pid) {
@@ -75,7 +81,7 @@ bool spawn(const QByteArrayList& argv, pid_t& pid) {
 
 } // namespace
 
-bool spawnDetached(const QByteArrayList& argv) {
+bool spawnDetached(const QByteArrayList& argv, const std::function<void()>& failed) {
     if (argv.isEmpty() || argv[0].isEmpty())
         return false;
     if (!havePidfds() || !QCoreApplication::instance()) {
@@ -91,6 +97,6 @@ bool spawnDetached(const QByteArrayList& argv) {
     // launcher ends; it has started all the same.
     const int pidfd = pidfdOpen(pid);
     if (pidfd >= 0)
-        reapWhenEnded(pid, pidfd);
+        reapWhenEnded(pid, pidfd, failed);
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayList>
+#include <functional>
 
 // Starts a program of its own: argv[0] is its file name, as bytes, searched
 // on PATH when it has no folder; the rest are its arguments. A new session,
@@ -11,6 +12,8 @@
 // Unlike QProcess::startDetached, which forks the whole launcher twice, the
 // program is spawned without copying the launcher's memory, so a click on
 // "実行" reaches the program several milliseconds sooner. The launcher reaps
-// the program when it ends, so no zombie stays behind, and does nothing else
-// with it: the program outlives the launcher.
-bool spawnDetached(const QByteArrayList& argv);
+// the program when it ends, on its event loop and without waiting for it, so
+// no zombie stays behind; the program outlives the launcher. failed, where
+// given, is called there if the program ends with a status other than 0 or
+// by a signal: for a helper such as xdg-open, that is its verdict.
+bool spawnDetached(const QByteArrayList& argv, const std::function<void()>& failed = {});

@@ -220,7 +220,8 @@ int main(int argc, char** argv) {
         std::puts("writing");
         std::fflush(stdout);
         for (int i = 0;; ++i) {
-            if (writeWholeFile("l.xxa", version(i % 5, std::atoi(argv[2]))) != ErrorNumber::None)
+            if (writeWholeFile(QByteArray("l.xxa"), version(i % 5, std::atoi(argv[2]))) !=
+                ErrorNumber::None)
                 return 1;
         }
     }

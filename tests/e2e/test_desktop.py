@@ -114,7 +114,9 @@ class TrayTest(DesktopTest):
         document = self.noting_script("議事録 メモ.txt")  # runnable, as on an exFAT or SMB mount
         program, url = self.noting_script("週報 作成.sh"), "tovlan-e2e:page?q=1"
         rows = [(program, [program]), (document, [handler, document]), (url, [handler, url])]
-        launcher = self.launcher([(f"名前{n}", target) for n, (target, _) in enumerate(rows)])
+        # QT_NO_GLIB would stop Qt running GLib's loop, where GIO starts what it opens.
+        launcher = self.launcher([(f"名前{n}", target) for n, (target, _) in enumerate(rows)],
+                                 env={"QT_NO_GLIB": "1"})
         own = [os.readlink(f"/proc/{launcher.pid}/fd/{fd}") for fd in range(3)]
         for target, noted in rows:
             with self.subTest(target):

@@ -19,9 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto write = [](const QString& path, const Settings& s) { return writeSettingsFile(path, s); };
 #else
     ShortcutList first, again;
-    auto read = [](const QString& path, ShortcutList& l) { return ReadShortcutList(path, l); };
+    auto read = [](const QString& path, ShortcutList& l) {
+        return ReadShortcutList(QFile::encodeName(path), l);
+    };
     auto write = [](const QString& path, const ShortcutList& l) {
-        return WriteShortcutList(path, l, l.count);
+        return WriteShortcutList(QFile::encodeName(path), l, l.count);
     };
 #endif
     auto bytes = [](const QString& path) {

@@ -121,13 +121,13 @@ QString seenIn(LauncherFixture& f) {
     return s.join(' ').replace(f.cwd.path(), "{dir}");
 }
 
-// The values of the settings file that changed since before.
+// The values of the settings file whose bytes changed since before.
 QString saved(const QByteArray& now, const QByteArray& before) {
-    const QStringList a = QString(now).split("\r\n"), b = QString(before).split("\r\n");
+    const QByteArrayList a = now.split('\n'), b = before.split('\n');
     const char* names[] = {"start", "q1", "corner", "", "q2", "", "", "q3", "", "", "q4"};
     QStringList s;
     for (int i : {0, 1, 4, 7, 10, 2}) // one of each value, as the first group holds it
-        s << (a.value(i) == b.value(i) ? "" : names[i] + ("=" + a.value(i).trimmed()));
+        s << (a.value(i) == b.value(i) ? "" : names[i] + ("=" + QString(a.value(i)).trimmed()));
     s.removeAll(QString());
     return s.isEmpty() ? "" : " saved " + s.join(' ');
 }
@@ -149,12 +149,31 @@ void drop(Form1& w, const QStringList& urls) {
         QCOMPARE(dropped.dropAction(), Qt::LinkAction);
 }
 
-// Starts afresh on settings "corner|quick files" ("none": no file), then
-// frames the window as the window manager does after it was placed.
+// A file named by bytes, which need not be UTF-8, in the current folder.
+void writeNamed(const QByteArray& name, const QByteArray& bytes) {
+    std::FILE* file = std::fopen(name.constData(), "wb");
+    QVERIFY(file && std::fwrite(bytes.constData(), 1, bytes.size(), file) == size_t(bytes.size()));
+    QCOMPARE(std::fclose(file), 0);
+}
+
+// Starts afresh on settings "corner|quick files" ("none": no file; "bytes": a
+// code page 932 file naming 資料.xxa, kept under its code page 932 name, and
+// quick file l\xe9.xxa, which does not decode, beside the decoy its stand-in
+// names in UTF-8), then frames the window as the window manager does after
+// it was placed.
 void restart(LauncherFixture& f, const QString& settings) {
     QFile::remove(f.settingsFile());
-    if (settings != "none")
+    const QByteArray start = cp932("資料") + ".xxa\r\n";
+    if (settings == "bytes") {
+        writeBytes(f.settingsFile(),
+                   start + "l\xe9.xxa\r\n\r\n" + (start + "\r\n\r\n").repeated(3));
+        writeNamed(cp932("資料.xxa"), listBytes({"本物", "資料.txt"}));
+        writeNamed(cp932("資料.txt"), "");
+        writeNamed("l\xe9.xxa", listBytes({"速", "/s"}));
+        writeNamed("l\xef\xbf\xbd.xxa", listBytes({"DECOY", "/d"}));
+    } else if (settings != "none") {
         f.writeSettings("l.xxa", settings.section('|', 1).split(','), settings.section('|', 0, 0));
+    }
     f.platform.frameExtraTwips = {0, 0};
     Form1& w = f.start();
     QCOMPARE(find<QComboBox>(w, "Combo1")->currentText(), QString());
@@ -232,7 +251,7 @@ class LauncherTest : public QObject {
 // answer: queue the answers of the input box and the open-file dialog;
 // notray: no tray; unopenable: the shell fails; close: a close request;
 // show: a closing dialog shows the launcher; panel: a panel takes the work
-// area's bottom.
+// area's bottom; utf8: 資料.xxa and 資料.txt under their UTF-8 names.
 void LauncherTest::userPaths_data() {
     rows({
         {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa sk17=c.xxa TL sk9"},
@@ -241,6 +260,14 @@ void LauncherTest::userPaths_data() {
         {"start:2|,b.xxa sk15 close", "猫 hidden tray+ quick:sk15= sk16=b.xxa BL sk10"},
         {"start:0| close", "hidden tray+ quick:"},
         {"start:none close", "猫 hidden tray+ quick:"}, // Cat.xxa from the next load on
+        // A list path is the bytes of its file: registering writes there, OK
+        // keeps every byte of the settings; a code page 932 name on disk
+        // counts only where the UTF-8 one does not exist.
+        {"start:bytes sk7 F3:Text1=四 F3:Command1 F3:OK", "本物,四 tray+ quick:sk15=l�.xxa"},
+        {"start:bytes sk15 sk2", "速 Form2[速] quick:sk15=l�.xxa"},
+        {"start:bytes F1:0 F1:Command1", "本物 quick:sk15=l�.xxa ran bytes"},
+        {"start:bytes sk15 answer:shown sk13", "本物 quick:sk15=l�.xxa browsed"},
+        {"utf8 start:bytes F1:0 F1:Command1", "UTF8 quick:sk15=l�.xxa ran 資料.txt"},
         {"name:有る new", "既存 ファイル名を記入してください。"},
         // The open-file record keeps the list last opened as its folder; the
         // path must fit its buffer of 511 bytes and a NUL (表 takes two).
@@ -351,10 +378,12 @@ void LauncherTest::userPaths() {
     QFETCH(QString, seen);
     LauncherFixture f(true); // settings in the user's folder, as installed
     const QString folder = "/" + QString(252, QChar(u'表')) + "/";
-    const QMap<QString, QString> answers{{"開", f.cwd.file("開.xxa")},
-                                         {"511", folder + "a.xxa"},
-                                         {"512", folder + "ab.xxa"},
-                                         {"emoji", "/x/\U0001F600.xxa"}};
+    const QMap<QString, QString> answers{
+        {"開", f.cwd.file("開.xxa")},
+        {"511", folder + "a.xxa"},
+        {"512", folder + "ab.xxa"},
+        {"emoji", "/x/\U0001F600.xxa"},
+        {"shown", f.cwd.file(QFile::decodeName(cp932("資料.xxa")))}};
     f.writeList("有る.xxa", {"既存", "/bin/x"});
     f.writeList("開.xxa", {"開", "/bin/o"});
     f.writeList("Cat.xxa", {"猫", "/bin/cat"});
@@ -380,6 +409,9 @@ void LauncherTest::userPaths() {
         else if (step == "panel")
             f.platform.screen.setBottom(f.platform.screen.bottom() - 450),
                 QCoreApplication::postEvent(&w, new WorkAreaChangeEvent), QTest::qWait(0);
+        else if (step == "utf8")
+            writeBytes(f.cwd.file("資料.xxa"), listBytes({"UTF8", "資料.txt"})),
+                writeBytes(f.cwd.file("資料.txt"), "");
         else if (what == "start")
             restart(f, how), settings = f.settingsBytes();
         else if (what == "drop")

@@ -9,6 +9,7 @@
 #include "WorkArea.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <cerrno>
@@ -20,8 +21,9 @@ using Variables = QMap<QByteArray, QByteArray>; // a null value: not set
 
 namespace {
 
-const QByteArrayList QtVariables{"QT_QPA_PLATFORM", "QT_ENABLE_HIGHDPI_SCALING", "QT_SCALE_FACTOR",
-                                 "QT_SCREEN_SCALE_FACTORS", "QT_FONT_DPI"};
+const QByteArrayList QtVariables{"QT_QPA_PLATFORM", "QT_ENABLE_HIGHDPI_SCALING",
+                                 "QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS",
+                                 "QT_FONT_DPI",     "QT_NO_GLIB"};
 
 Variables environment() {
     Variables variables;
@@ -58,6 +60,12 @@ class PlatformTest : public QObject {
                  "[Default Applications]\ntext/plain=f.desktop\ninode/directory=f.desktop\n"
                  "x-scheme-handler/tovlan-test=u.desktop\n");
         makeFile(path("/app.desktop"), entry + path("/handler") + " started\n");
+        // xdg-open, for what GIO has no handler of: it finds none (status 3),
+        // or runs a slow handler itself and waits for it.
+        QVERIFY(QDir().mkpath(path("/bin")));
+        makeFile(path("/bin/xdg-open"),
+                 "#!/bin/sh\n" + note + "case $1 in *slow) sleep 2;; *) exit 3;; esac\n", true);
+        qputenv("PATH", path("/bin:") + qgetenv("PATH"));
         makeFile(path("/link.desktop"), "[Desktop Entry]\nType=Link\nName=L\nURL=tovlan-test:l\n");
         makeFile(path("/broken.desktop"), entry + "/no/such/program\n");
         makeFile(path("/\x93\xfa\xff.txt"));
@@ -97,6 +105,8 @@ class PlatformTest : public QObject {
                                                  << doubled;
         QTest::newRow("font DPI of the user's")
             << Variables{{"QT_SCALE_FACTOR", "1.5"}, {"QT_FONT_DPI", "120"}} << ownDpi;
+        // GIO's launches run on GLib's main context, which only that loop runs.
+        QTest::newRow("no GLib loop") << Variables{{"QT_NO_GLIB", "1"}} << x11;
     }
 
     void qtGetsX11InWholePixelsChildrenTheUsersValues() {
@@ -172,32 +182,48 @@ class PlatformTest : public QObject {
         QTest::addColumn<QByteArray>("undecoded");
         QTest::addColumn<int>("result");
         QTest::addColumn<QByteArray>("handled"); // the handler's argument; null: not run
+        QTest::addColumn<bool>("late");          // a failure told after the answer
         const int ok = ShellResult::Success, missing = ShellResult::FileNotFound;
         const QByteArray memo = path("/memo"), raw = path("/\x93\xfa\xff.txt"), no;
         const QByteArray rawMissing = path("/\x93\xfb\xff.txt");
-        QTest::newRow("file url") << "file://" + QString(memo) << no << ok << memo;
-        QTest::newRow("url") << "tovlan-test:q" << no << ok << QByteArray("tovlan-test:q");
-        QTest::newRow("desktop entry") << "app.desktop" << no << ok << QByteArray("started");
-        QTest::newRow("link entry") << "link.desktop" << no << ok << QByteArray("tovlan-test:l");
+        QTest::newRow("file url") << "file://" + QString(memo) << no << ok << memo << false;
+        QTest::newRow("url") << "tovlan-test:q" << no << ok << QByteArray("tovlan-test:q") << false;
+        QTest::newRow("url of no handler, xdg-open finds none")
+            << "javascript:alert(1)" << no << ok << QByteArray("javascript:alert(1)") << true;
+        QTest::newRow("url of no handler, xdg-open's handler runs")
+            << "tovlan-none:slow" << no << ok << QByteArray("tovlan-none:slow") << false;
+        QTest::newRow("desktop entry")
+            << "app.desktop" << no << ok << QByteArray("started") << false;
+        QTest::newRow("link entry")
+            << "link.desktop" << no << ok << QByteArray("tovlan-test:l") << false;
         // A leading "-" is no option; spaces do not split off arguments.
-        QTest::newRow("program") << "-run 表 --help" << no << ok << path("/-run 表 --help") + " 0";
-        QTest::newRow("undecodable name") << QString::fromLatin1(raw) << raw << ok << raw;
+        QTest::newRow("program") << "-run 表 --help" << no << ok << path("/-run 表 --help") + " 0"
+                                 << false;
+        QTest::newRow("undecodable name") << QString::fromLatin1(raw) << raw << ok << raw << false;
         QTest::newRow("undecodable name, missing")
-            << QString::fromUtf8(rawMissing) << rawMissing << missing << no;
+            << QString::fromUtf8(rawMissing) << rawMissing << missing << no << false;
         QTest::newRow("entry of no program")
-            << "broken.desktop" << no << ShellResult::NoAssociation << no;
-        QTest::newRow("empty") << QString() << no << missing << no;
-        QTest::newRow("drive letter") << "C:\\app.exe" << no << missing << no;
+            << "broken.desktop" << no << ShellResult::NoAssociation << no << false;
+        QTest::newRow("empty") << QString() << no << missing << no << false;
+        QTest::newRow("drive letter") << "C:\\app.exe" << no << missing << no << false;
     }
 
     void opensThroughTheDesktopsHandlers() {
         QFETCH(QString, target);
         QFETCH(QByteArray, undecoded);
         QFETCH(QByteArray, handled);
+        QFETCH(bool, late);
         QFile::remove(desktop_.filePath("args"));
-        QTEST(shellOpen(target, undecoded), "result");
+        bool told = false;
+        QElapsedTimer answer;
+        answer.start();
+        QTEST(shellOpen(target, undecoded, [&told] { told = true; }), "result");
+        QVERIFY(answer.elapsed() < 1500); // nothing waits for a program
         QTest::qWait(handled.isNull() ? 100 : 0);
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(desktop_.filePath("args")), handled, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(told, late, 5000);
+        QTest::qWait(late || !target.endsWith("slow") ? 0 : 2500); // till the handler ends
+        QCOMPARE(told, late);
     }
 };
 
