@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
+#include <QWindow>
 #include <algorithm>
 #include <functional>
 #include <utility>
@@ -263,16 +264,27 @@ QRect QtPlatform::screenRectTwips() {
             pixelsToTwips(pixels.width(), dpi), pixelsToTwips(pixels.height(), dpi)};
 }
 
+// The frame as the native window knows it. A widget learns its frame only
+// from a move or resize of its own; a window manager that frames the window
+// where it already stands sends neither, and the widget goes on reporting
+// no frame at all (Qt 6.8, a window moved right after it was shown).
 QSize QtPlatform::outerSizeTwips(QWidget* window) {
     const qreal dpi = screenDpi();
-    const QSize pixels = window->frameGeometry().size();
+    const QWindow* native = window->windowHandle();
+    const QSize pixels = native ? native->frameGeometry().size() : window->frameGeometry().size();
     return {pixelsToTwips(pixels.width(), dpi), pixelsToTwips(pixels.height(), dpi)};
 }
 
 void QtPlatform::moveWindowTwips(QWidget* window, int left, int top) {
     const qreal dpi = screenDpi();
-    // move() places a top-level window's frame, as the record's left and top mean.
-    window->move(twipsToPixels(left, dpi), twipsToPixels(top, dpi));
+    const QPoint frame(twipsToPixels(left, dpi), twipsToPixels(top, dpi));
+    // The record's left and top are the frame's. A shown window asks the
+    // window manager to put the frame there; a widget's move() would place
+    // the client by the frame it last heard of, none before the first move.
+    if (QWindow* native = window->windowHandle())
+        native->setFramePosition(frame);
+    else
+        window->move(frame);
 }
 
 QString QtPlatform::appPath() {
