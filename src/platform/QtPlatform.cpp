@@ -13,6 +13,7 @@
 #include <QDBusInterface>
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLayout>
@@ -24,8 +25,12 @@
 #include <QSystemTrayIcon>
 #include <QWindow>
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <utility>
+#include <vector>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -85,6 +90,32 @@ QWidget* xembedIconWindow() {
         return w->objectName() == QLatin1String("QSystemTrayIconSys");
     });
     return found == windows.end() ? nullptr : *found;
+}
+
+// Qt marks a window it minimises to start iconic and keeps the mark when the
+// window manager restores the window (from the window list, say): hidden
+// into the tray, the window would come back from there minimised.
+void startNormalWhenShownAgain(QWidget* window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !window || window->isMinimized())
+        return;
+    xcb_connection_t* connection = x11->connection();
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const auto cookie =
+        xcb_get_property(connection, 0, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, 9);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+    constexpr quint32 StateHint = 1 << 1, NormalState = 1;
+    if (!reply || reply->format != 32 || reply->value_len < 3)
+        return;
+    const auto* value = static_cast<const quint32*>(xcb_get_property_value(reply.get()));
+    std::vector<quint32> hints(value, value + reply->value_len);
+    if ((hints[0] & StateHint) && hints[2] != NormalState) {
+        hints[2] = NormalState;
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_HINTS,
+                            XCB_ATOM_WM_HINTS, 32, hints.size(), hints.data());
+        xcb_flush(connection);
+    }
 }
 
 // A window manager cuts a title that does not fit beside the window's icon
@@ -190,6 +221,7 @@ bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
     tray_->show();
     if (isNew && !statusNotifierHost_)
         watchRightRelease(data.hWnd, data.uCallbackMessage);
+    startNormalWhenShownAgain(QWidget::find(data.hWnd));
     return tray_->isVisible();
 }
 
