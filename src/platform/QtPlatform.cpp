@@ -8,9 +8,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -37,18 +34,6 @@ namespace {
 qreal screenDpi() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->logicalDotsPerInchX() : 96.0;
-}
-
-// Hosts that speak StatusNotifierItem (KDE Plasma, GNOME's AppIndicator
-// extension) report an activation as a single trigger and never a
-// double-click; there the trigger has to count as the double-click.
-bool trayHostSpeaksStatusNotifier() {
-    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(watcher))
-        return false;
-    QDBusInterface iface(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
-    return iface.property("IsStatusNotifierHostRegistered").toBool();
 }
 
 // Makes a menu opened with flags 0 answer only to the left button.
@@ -84,11 +69,22 @@ class RightReleaseOnIcon : public QObject {
     std::function<void()> released_;
 };
 
-QWidget* xembedIconWindow() {
+// Qt's XEmbed icon is a top-level widget of its own, the one standing where
+// the icon says it stands; a StatusNotifierItem has no place on the screen.
+// Qt names no such widget, so where the place does not find it, its class
+// name does (Qt 6.4 and 6.8 alike; the tray test fails when neither does).
+QWidget* xembedIconWindow(const QSystemTrayIcon& tray) {
+    const QRect place = tray.geometry();
+    if (!place.isValid())
+        return nullptr;
     const QWidgetList windows = QApplication::topLevelWidgets();
-    auto found = std::find_if(windows.begin(), windows.end(), [](QWidget* w) {
-        return w->objectName() == QLatin1String("QSystemTrayIconSys");
+    auto found = std::find_if(windows.begin(), windows.end(), [&](QWidget* w) {
+        return w->isVisible() && QRect(w->mapToGlobal(QPoint(0, 0)), w->size()) == place;
     });
+    if (found == windows.end())
+        found = std::find_if(windows.begin(), windows.end(), [](QWidget* w) {
+            return w->objectName() == QLatin1String("QSystemTrayIconSys");
+        });
     return found == windows.end() ? nullptr : *found;
 }
 
@@ -219,40 +215,52 @@ bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
         createTrayIcon(data);
     tray_->setToolTip(QString::fromLatin1(data.szTip, qstrnlen(data.szTip, sizeof data.szTip)));
     tray_->show();
-    if (isNew && !statusNotifierHost_)
-        watchRightRelease(data.hWnd, data.uCallbackMessage);
+    if (isNew)
+        followTrayKind(data.hWnd, data.uCallbackMessage);
     startNormalWhenShownAgain(QWidget::find(data.hWnd));
     return tray_->isVisible();
 }
 
+// Qt decides as it builds the icon whether it is a StatusNotifierItem on the
+// bus or an XEmbed icon window (Qt 6.4 once per process, by whether a host
+// was there the first time; Qt 6.8 for each icon, by whether a watcher is),
+// so the icon that is there says which it is. Asking the bus beside Qt could
+// tell otherwise when a panel starts after the launcher: two menus, or a
+// click that restores nothing.
+void QtPlatform::followTrayKind(HWND window, quint32 callback) {
+    QWidget* icon = xembedIconWindow(*tray_);
+    statusNotifierItem_ = !tray_->geometry().isValid();
+    // Hosts that draw the item's menu themselves (Xfce's panel, Plasma)
+    // need it published on the bus, which the host reads once back in the
+    // event loop; an XEmbed tray reports the click and the window shows the
+    // menu, which a menu set here would double.
+    if (statusNotifierItem_ && trayMenu_)
+        tray_->setContextMenu(trayMenu_);
+    if (icon)
+        watchRightRelease(icon, window, callback);
+}
+
 void QtPlatform::createTrayIcon(const NOTIFYICONDATA& data) {
     tray_ = new QSystemTrayIcon(data.hIcon);
-    statusNotifierHost_ = trayHostSpeaksStatusNotifier();
-    // Hosts that draw the item's menu themselves (Xfce's panel, Plasma)
-    // need it published on the bus; an XEmbed tray reports the click and
-    // the window shows the menu, which a menu set here would double.
-    if (statusNotifierHost_ && trayMenu_)
-        tray_->setContextMenu(trayMenu_);
     const HWND window = data.hWnd;
     const quint32 callback = data.uCallbackMessage;
     QObject::connect(tray_, &QSystemTrayIcon::activated, tray_, [=, this](auto reason) {
-        if (reason == QSystemTrayIcon::Context && statusNotifierHost_) {
+        if (reason == QSystemTrayIcon::Context && statusNotifierItem_) {
             // The menu opens where the host asked, if it said.
             trayMenuPosition_ = TrayHostPosition::take();
             deliverTrayNotification(window, callback, WM_RBUTTONUP);
         } else if (reason == QSystemTrayIcon::Context && !rightReleaseWatcher_) {
             deliverTrayNotification(window, callback, WM_RBUTTONUP);
         } else if (reason == QSystemTrayIcon::DoubleClick ||
-                   (reason == QSystemTrayIcon::Trigger && statusNotifierHost_)) {
+                   // A host reports an activation as one trigger, never a double-click.
+                   (reason == QSystemTrayIcon::Trigger && statusNotifierItem_)) {
             deliverTrayNotification(window, callback, WM_LBUTTONDBLCLK);
         }
     });
 }
 
-void QtPlatform::watchRightRelease(HWND window, quint32 callback) {
-    QWidget* icon = xembedIconWindow();
-    if (!icon)
-        return; // then the press opens the menu, as Qt reports it
+// Without the icon window the press opens the menu, as Qt reports it.
+void QtPlatform::watchRightRelease(QWidget* icon, HWND window, quint32 callback) {
     rightReleaseWatcher_ = new RightReleaseOnIcon(
         tray_, [=, this] { deliverTrayNotification(window, callback, WM_RBUTTONUP); });
     icon->installEventFilter(rightReleaseWatcher_);
