@@ -23,7 +23,10 @@ class QtEnvironment {
     // Sets the variables; call before the application object exists.
     void prepareForLauncher();
     // Gives back the user's values once Qt has read them: the programs the
-    // launcher starts choose their own platform and scaling.
+    // launcher starts choose their own platform and scaling. Qt reads
+    // QT_FONT_DPI once, as the application object sets up its screens (Qt 6.4
+    // and 6.8; no public API sets a font DPI); the end-to-end row with
+    // QT_SCALE_FACTOR=2 fails if a Qt ever reads it later.
     void restoreForChildren();
 
   private:

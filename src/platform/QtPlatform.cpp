@@ -9,11 +9,9 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
 #include <QDir>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLayout>
@@ -23,10 +21,15 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
+#include <QWindow>
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <memory>
 #include <unistd.h>
 #include <utility>
+#include <vector>
+#include <xcb/xcb.h>
 
 namespace {
 
@@ -51,18 +54,6 @@ class OpenFileDialog : public QFileDialog {
 qreal screenDpi() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->logicalDotsPerInchX() : 96.0;
-}
-
-// Hosts that speak StatusNotifierItem (KDE Plasma, GNOME's AppIndicator
-// extension) report an activation as a single trigger and never a
-// double-click; there the trigger has to count as the double-click.
-bool trayHostSpeaksStatusNotifier() {
-    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(watcher))
-        return false;
-    QDBusInterface iface(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
-    return iface.property("IsStatusNotifierHostRegistered").toBool();
 }
 
 // Makes a menu opened with flags 0 answer only to the left button.
@@ -98,12 +89,49 @@ class RightReleaseOnIcon : public QObject {
     std::function<void()> released_;
 };
 
-QWidget* xembedIconWindow() {
+// Qt's XEmbed icon is a top-level widget of its own, the one standing where
+// the icon says it stands; a StatusNotifierItem has no place on the screen.
+// Qt names no such widget, so where the place does not find it, its class
+// name does (Qt 6.4 and 6.8 alike; the tray test fails when neither does).
+QWidget* xembedIconWindow(const QSystemTrayIcon& tray) {
+    const QRect place = tray.geometry();
+    if (!place.isValid())
+        return nullptr;
     const QWidgetList windows = QApplication::topLevelWidgets();
-    auto found = std::find_if(windows.begin(), windows.end(), [](QWidget* w) {
-        return w->objectName() == QLatin1String("QSystemTrayIconSys");
+    auto found = std::find_if(windows.begin(), windows.end(), [&](QWidget* w) {
+        return w->isVisible() && QRect(w->mapToGlobal(QPoint(0, 0)), w->size()) == place;
     });
+    if (found == windows.end())
+        found = std::find_if(windows.begin(), windows.end(), [](QWidget* w) {
+            return w->objectName() == QLatin1String("QSystemTrayIconSys");
+        });
     return found == windows.end() ? nullptr : *found;
+}
+
+// Qt marks a window it minimises to start iconic and keeps the mark when the
+// window manager restores the window (from the window list, say): hidden
+// into the tray, the window would come back from there minimised.
+void startNormalWhenShownAgain(QWidget* window) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !window || window->isMinimized())
+        return;
+    xcb_connection_t* connection = x11->connection();
+    const auto id = static_cast<xcb_window_t>(window->winId());
+    const auto cookie =
+        xcb_get_property(connection, 0, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, 9);
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection, cookie, nullptr), &std::free);
+    constexpr quint32 StateHint = 1 << 1, NormalState = 1;
+    if (!reply || reply->format != 32 || reply->value_len < 3)
+        return;
+    const auto* value = static_cast<const quint32*>(xcb_get_property_value(reply.get()));
+    std::vector<quint32> hints(value, value + reply->value_len);
+    if ((hints[0] & StateHint) && hints[2] != NormalState) {
+        hints[2] = NormalState;
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, XCB_ATOM_WM_HINTS,
+                            XCB_ATOM_WM_HINTS, 32, hints.size(), hints.data());
+        xcb_flush(connection);
+    }
 }
 
 // A window manager cuts a title that does not fit beside the window's icon
@@ -207,39 +235,52 @@ bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
         createTrayIcon(data);
     tray_->setToolTip(QString::fromLatin1(data.szTip, qstrnlen(data.szTip, sizeof data.szTip)));
     tray_->show();
-    if (isNew && !statusNotifierHost_)
-        watchRightRelease(data.hWnd, data.uCallbackMessage);
+    if (isNew)
+        followTrayKind(data.hWnd, data.uCallbackMessage);
+    startNormalWhenShownAgain(QWidget::find(data.hWnd));
     return tray_->isVisible();
+}
+
+// Qt decides as it builds the icon whether it is a StatusNotifierItem on the
+// bus or an XEmbed icon window (Qt 6.4 once per process, by whether a host
+// was there the first time; Qt 6.8 for each icon, by whether a watcher is),
+// so the icon that is there says which it is. Asking the bus beside Qt could
+// tell otherwise when a panel starts after the launcher: two menus, or a
+// click that restores nothing.
+void QtPlatform::followTrayKind(HWND window, quint32 callback) {
+    QWidget* icon = xembedIconWindow(*tray_);
+    statusNotifierItem_ = !tray_->geometry().isValid();
+    // Hosts that draw the item's menu themselves (Xfce's panel, Plasma)
+    // need it published on the bus, which the host reads once back in the
+    // event loop; an XEmbed tray reports the click and the window shows the
+    // menu, which a menu set here would double.
+    if (statusNotifierItem_ && trayMenu_)
+        tray_->setContextMenu(trayMenu_);
+    if (icon)
+        watchRightRelease(icon, window, callback);
 }
 
 void QtPlatform::createTrayIcon(const NOTIFYICONDATA& data) {
     tray_ = new QSystemTrayIcon(data.hIcon);
-    statusNotifierHost_ = trayHostSpeaksStatusNotifier();
-    // Hosts that draw the item's menu themselves (Xfce's panel, Plasma)
-    // need it published on the bus; an XEmbed tray reports the click and
-    // the window shows the menu, which a menu set here would double.
-    if (statusNotifierHost_ && trayMenu_)
-        tray_->setContextMenu(trayMenu_);
     const HWND window = data.hWnd;
     const quint32 callback = data.uCallbackMessage;
     QObject::connect(tray_, &QSystemTrayIcon::activated, tray_, [=, this](auto reason) {
-        if (reason == QSystemTrayIcon::Context && statusNotifierHost_) {
+        if (reason == QSystemTrayIcon::Context && statusNotifierItem_) {
             // The menu opens where the host asked, if it said.
             trayMenuPosition_ = TrayHostPosition::take();
             deliverTrayNotification(window, callback, WM_RBUTTONUP);
         } else if (reason == QSystemTrayIcon::Context && !rightReleaseWatcher_) {
             deliverTrayNotification(window, callback, WM_RBUTTONUP);
         } else if (reason == QSystemTrayIcon::DoubleClick ||
-                   (reason == QSystemTrayIcon::Trigger && statusNotifierHost_)) {
+                   // A host reports an activation as one trigger, never a double-click.
+                   (reason == QSystemTrayIcon::Trigger && statusNotifierItem_)) {
             deliverTrayNotification(window, callback, WM_LBUTTONDBLCLK);
         }
     });
 }
 
-void QtPlatform::watchRightRelease(HWND window, quint32 callback) {
-    QWidget* icon = xembedIconWindow();
-    if (!icon)
-        return; // then the press opens the menu, as Qt reports it
+// Without the icon window the press opens the menu, as Qt reports it.
+void QtPlatform::watchRightRelease(QWidget* icon, HWND window, quint32 callback) {
     rightReleaseWatcher_ = new RightReleaseOnIcon(
         tray_, [=, this] { deliverTrayNotification(window, callback, WM_RBUTTONUP); });
     icon->installEventFilter(rightReleaseWatcher_);
@@ -283,16 +324,27 @@ QRect QtPlatform::screenRectTwips() {
             pixelsToTwips(pixels.width(), dpi), pixelsToTwips(pixels.height(), dpi)};
 }
 
+// The frame as the native window knows it. A widget learns its frame only
+// from a move or resize of its own; a window manager that frames the window
+// where it already stands sends neither, and the widget goes on reporting
+// no frame at all (Qt 6.8, a window moved right after it was shown).
 QSize QtPlatform::outerSizeTwips(QWidget* window) {
     const qreal dpi = screenDpi();
-    const QSize pixels = window->frameGeometry().size();
+    const QWindow* native = window->windowHandle();
+    const QSize pixels = native ? native->frameGeometry().size() : window->frameGeometry().size();
     return {pixelsToTwips(pixels.width(), dpi), pixelsToTwips(pixels.height(), dpi)};
 }
 
 void QtPlatform::moveWindowTwips(QWidget* window, int left, int top) {
     const qreal dpi = screenDpi();
-    // move() places a top-level window's frame, as the record's left and top mean.
-    window->move(twipsToPixels(left, dpi), twipsToPixels(top, dpi));
+    const QPoint frame(twipsToPixels(left, dpi), twipsToPixels(top, dpi));
+    // The record's left and top are the frame's. A shown window asks the
+    // window manager to put the frame there; a widget's move() would place
+    // the client by the frame it last heard of, none before the first move.
+    if (QWindow* native = window->windowHandle())
+        native->setFramePosition(frame);
+    else
+        window->move(frame);
 }
 
 QString QtPlatform::appPath() {

@@ -34,12 +34,13 @@ class QtPlatform : public Platform {
   private:
     bool addTrayIcon(const NOTIFYICONDATA& data);
     void createTrayIcon(const NOTIFYICONDATA& data);
-    void watchRightRelease(HWND window, quint32 callback);
+    void followTrayKind(HWND window, quint32 callback);
+    void watchRightRelease(QWidget* icon, HWND window, quint32 callback);
     void deliverTrayNotification(HWND window, quint32 message, qintptr code);
 
     QPointer<QSystemTrayIcon> tray_;
     QPointer<QMenu> trayMenu_;
-    bool statusNotifierHost_ = false;
+    bool statusNotifierItem_ = false;       // what Qt built for the icon shown
     QPointer<QObject> rightReleaseWatcher_; // goes with the icon
     std::optional<QPoint> trayMenuPosition_;
     WorkArea workArea_;

@@ -1,5 +1,7 @@
-"""A StatusNotifierItem watcher in place of Xfce's or Plasma's panel: says a host is present and
-lists the items that register, newest last, for the test to call. Prints "ready" once up."""
+"""A StatusNotifierItem watcher in place of Xfce's or Plasma's panel: says a host is present (not
+with --no-host), lists the items that register, newest last, for the test to call; prints "ready"."""
+
+import sys
 
 from gi.repository import Gio, GLib
 
@@ -15,7 +17,7 @@ def on_call(bus, sender, path, interface, method, args, invocation):
 
 
 def on_get(bus, sender, path, interface, name):
-    return GLib.Variant("as", items) if name[0] == "R" else GLib.Variant("b", True)
+    return GLib.Variant("as", items) if name[0] == "R" else GLib.Variant("b", "--no-host" not in sys.argv)
 
 
 bus = Gio.bus_get_sync(Gio.BusType.SESSION)
