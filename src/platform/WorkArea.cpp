@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -224,8 +225,12 @@ void WorkArea::check() {
     if (after == before || before.isEmpty())
         return;
     for (QWidget* window : QApplication::topLevelWidgets()) {
+        // The native window's frame: the widget's own is stale after a
+        // placement the window manager framed in place.
+        const QWindow* native = window->windowHandle();
+        const QRect frame = native ? native->frameGeometry() : window->frameGeometry();
         if (window->isVisible() && window->windowType() == Qt::Window &&
-            flushInCorner(window->frameGeometry(), before, after))
+            flushInCorner(frame, before, after))
             QCoreApplication::postEvent(window, new WorkAreaChangeEvent);
     }
 }
