@@ -13,5 +13,8 @@ echo "Installing missing packages: ${missing[*]}"
 sudo=()
 [ "$(id -u)" -ne 0 ] && sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq "${missing[@]}"
+# Another apt run (unattended upgrades on a desktop) may hold the package
+# lock for a while: wait for it rather than fail.
+wait_lock=(-o DPkg::Lock::Timeout=600)
+"${sudo[@]}" apt-get "${wait_lock[@]}" update -qq
+"${sudo[@]}" apt-get "${wait_lock[@]}" install -y -qq "${missing[@]}"
