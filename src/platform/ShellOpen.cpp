@@ -1,8 +1,6 @@
-// GLib's headers name struct members "signals"; they come before Qt's, which
-// make that word a keyword.
-#include "GioLibrary.h"
-
 #include "ShellOpen.h"
+
+#include "GioLibrary.h"
 #include "SpawnDetached.h"
 
 #include <QDir>
