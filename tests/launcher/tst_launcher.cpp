@@ -2,6 +2,7 @@
 // is what the user does, its one column what the user then sees (seenIn).
 #include "LauncherFixture.h"
 #include "QtTexts.h"
+#include "TextCodec.h"
 #include "WorkArea.h"
 
 #include <QAction>
@@ -52,7 +53,7 @@ QString cornerOf(FakePlatform& p, QWidget* w) {
 
 // l.xxa's lines: "l.xxa+..." after the usual three entries, else "l.xxa=...".
 QString listFile(LauncherFixture& f) {
-    const QString text = QStringDecoder("windows-31j").decode(readBytes(f.cwd.file("l.xxa")));
+    const QString text = QStringDecoder(Cp932Name).decode(readBytes(f.cwd.file("l.xxa")));
     const QString lines = QString(text).replace("\r\n", ",").chopped(text.isEmpty() ? 0 : 1);
     if (text.count("\r\n") > 12)
         return QString("l.xxa=%1 lines").arg(text.count("\r\n"));
