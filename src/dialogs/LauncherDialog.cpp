@@ -42,13 +42,7 @@ QString singleLine(QString text) {
 LauncherDialog::LauncherDialog(Platform& platform, const QString& caption, const QSize& clientTwips)
     : platform_(platform), placement_(new RePlaceOnFrameChange(platform, this)) {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setWindowTitle(caption);
-    setAccessibleName(caption);
-    setWindowIcon(programIcon());
-    setFont(programFont(9));
+    setUpProgramWindow(this, caption);
     const qreal dpi = logicalDpiX();
     // The controls stand at fixed places, so the window keeps its size.
     setClientSize(this, QSize(twipsToPixels(clientTwips.width(), dpi),
