@@ -3,6 +3,7 @@
 #include "QtEnvironment.h"
 #include "QtPlatform.h"
 #include "QtTexts.h"
+#include "SafeWrite.h"
 #include "Texts.h"
 
 #include <QApplication>
@@ -10,6 +11,8 @@
 #include <cstdlib>
 
 int main(int argc, char* argv[]) {
+    // Settings of the whole process, before any thread starts.
+    prepareProcessForWrites();
     if (!QtEnvironment::xDisplayReachable()) {
         const QString line = Texts::Title + QStringLiteral(": ") + Texts::NoDisplay + u'\n';
         std::fputs(line.toUtf8().constData(), stderr);

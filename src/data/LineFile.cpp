@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr QByteArrayView Utf8Bom("\xEF\xBB\xBF");
-
 // Opens path for reading, or answers why not. Only a regular file is opened:
 // a pipe or device could block or never end.
 ErrorNumber openForReading(const QByteArray& path, QFile& file) {
@@ -46,14 +44,14 @@ ErrorNumber LineReader::open(const QByteArray& path, int maxLines) {
         return failure;
     // One byte more than maxLines longest lines can take, so a file that goes
     // on past them shows as such.
-    const qint64 limit = Utf8Bom.size() + maxLines * (MaxLineBytes + 2) + 1;
+    const qint64 limit = Utf8ByteOrderMark.size() + maxLines * (MaxLineBytes + 2) + 1;
     // A buffer of the limit for a file of a few bytes would cost a large
     // allocation on every read; a size of 0 may also mean "unknown".
     const qint64 size = file.size();
     const QByteArray data = file.read(size > 0 ? qMin(limit, size + 1) : limit);
     if (file.error() != QFileDevice::NoError)
         return ErrorNumber::PathFileAccess;
-    const qsizetype start = data.startsWith(Utf8Bom) ? Utf8Bom.size() : 0;
+    const qsizetype start = data.startsWith(Utf8ByteOrderMark) ? Utf8ByteOrderMark.size() : 0;
     const qsizetype end = split(data, start, maxLines);
     moreLines_ = lines_.size() == maxLines && end < data.size();
     encoding_ = detectEncoding(QByteArrayView(data).first(end));
@@ -95,7 +93,7 @@ ErrorNumber LineReader::readLine(QByteArray& line) {
 
 LineWriter::LineWriter(TextEncoding encoding) : encoding_(encoding) {
     if (encoding == TextEncoding::Utf8Bom)
-        bytes_ = Utf8Bom.toByteArray();
+        bytes_ = Utf8ByteOrderMark.toByteArray();
 }
 
 void LineWriter::add(const QString& text, TextRole role, const QByteArray& raw) {

@@ -30,15 +30,13 @@ ErrorNumber failureNumber(int systemError) {
     }
 }
 
-// A file-size limit (ulimit -f, some sandboxes and quota set-ups) ends a
-// process that writes past it with SIGXFSZ, losing what the user typed.
-// Ignored, the write fails with EFBIG and the user is told. A handler the
-// program set for itself is left alone.
-void ignoreFileSizeSignal() {
-    struct sigaction current {};
-    if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
-        std::signal(SIGXFSZ, SIG_IGN);
-}
+// The umask the process started with, as prepareProcessForWrites found it;
+// the common one where nothing called it.
+mode_t startUmask = 022;
+
+// Caught rather than ignored, so the programs the launcher starts get the
+// default action back when they exec.
+void onFileSizeLimit(int) {}
 
 QByteArray absoluteName(const QByteArray& path) {
     if (path.startsWith('/'))
@@ -103,9 +101,7 @@ QByteArray copyBeside(const QByteArray& target) {
 }
 
 mode_t newFileMode() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
+    return 0666 & ~startUmask;
 }
 
 // A new file beside a target, named after it; removed again unless renamed.
@@ -236,12 +232,26 @@ ErrorNumber writeInPlace(const QByteArray& target, const QByteArray& bytes) {
 
 } // namespace
 
+void prepareProcessForWrites() {
+    struct sigaction current {};
+    if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+        struct sigaction caught {};
+        caught.sa_handler = onFileSizeLimit;
+        caught.sa_flags = SA_RESTART;
+        sigemptyset(&caught.sa_mask);
+        sigaction(SIGXFSZ, &caught, nullptr);
+    }
+    // Reading the umask sets it; with no other thread yet, no file is made
+    // under the 0 meanwhile.
+    startUmask = umask(0);
+    umask(startUmask);
+}
+
 QByteArray wholeCopyPath(const QByteArray& path) {
     return copyBeside(resolvedTarget(path));
 }
 
 ErrorNumber writeWholeFile(const QByteArray& path, const QByteArray& bytes) {
-    ignoreFileSizeSignal();
     if (const ErrorNumber failure = checkTarget(path); failure != ErrorNumber::None)
         return failure;
     const QByteArray target = resolvedTarget(path);

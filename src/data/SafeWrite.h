@@ -6,6 +6,15 @@
 #include <QFile>
 #include <QString>
 
+// Makes the settings of the whole process that writes rely on: main calls it
+// first, before any other thread starts, and tests that write as the
+// launcher does call it too. A file-size limit (ulimit -f, some sandboxes
+// and quota set-ups) then fails a write with EFBIG, which the user is told,
+// instead of ending the launcher with SIGXFSZ and losing what the user
+// typed; a handler the launcher was given stays. New files get the mode
+// that the umask found here leaves.
+void prepareProcessForWrites();
+
 // Replaces the contents of the file at path with bytes, all or nothing, and
 // keeps the file's identity: owner, group, mode, extended attributes and
 // ACLs, and its other names (hard links). A symlink stays; the file it names

@@ -10,16 +10,16 @@ namespace {
 
 constexpr int SettingsLines = 12;
 
-// Reads the next line as one whole value, commas and leading spaces included.
-// A line the file lacks reads as an empty value: a short file still gives
-// what it holds.
-ErrorNumber readValue(LineReader& reader, TextEncoding encoding, QString& value, QByteArray& raw) {
+// Reads the next line into text and raw, its bytes, as one whole value,
+// commas and leading spaces included. A line the file lacks reads as an empty
+// value: a short file still gives what it holds.
+ErrorNumber readValue(LineReader& reader, TextEncoding encoding, QString& text, QByteArray& raw) {
     QByteArray line;
     if (!reader.atEnd()) {
         if (const ErrorNumber failure = reader.readLine(line); failure != ErrorNumber::None)
             return failure;
     }
-    value = decodeText(line, encoding);
+    text = decodeText(line, encoding);
     raw = line;
     return ErrorNumber::None;
 }

@@ -6,8 +6,9 @@
 
 namespace {
 
-// Reads one line into raw and its text; on a failure both keep what they held.
-ErrorNumber readValue(LineReader& reader, TextEncoding encoding, QByteArray& raw, QString& text) {
+// Reads one line into text and raw, its bytes; on a failure both keep what
+// they held.
+ErrorNumber readValue(LineReader& reader, TextEncoding encoding, QString& text, QByteArray& raw) {
     QByteArray line;
     if (const ErrorNumber failure = reader.readLine(line); failure != ErrorNumber::None)
         return failure;
@@ -34,9 +35,9 @@ ErrorNumber ReadShortcutList(const QByteArray& path, ShortcutList& list) {
         if (list.count > MaxShortcutEntries)
             return ErrorNumber::NoSlot;
         ShortcutEntry& entry = list.entries[list.count];
-        ErrorNumber failure = readValue(reader, list.encoding, entry.rawName, entry.name);
+        ErrorNumber failure = readValue(reader, list.encoding, entry.name, entry.rawName);
         if (failure == ErrorNumber::None)
-            failure = readValue(reader, list.encoding, entry.rawPath, entry.path);
+            failure = readValue(reader, list.encoding, entry.path, entry.rawPath);
         if (failure != ErrorNumber::None)
             return failure;
     }

@@ -7,15 +7,12 @@
 
 namespace {
 
-// ICU's name for Windows code page 932. Stateless, so a truncated last
-// character is reported instead of being held back for more input.
-constexpr char Cp932Name[] = "windows-31j";
+// Stateless, so a truncated last character is reported instead of being held
+// back for more input.
 constexpr QStringConverter::Flags Cp932Flags = QStringConverter::Flag::Stateless;
 // A line may start with U+FEFF; it is text there, not a mark to drop.
 constexpr QStringConverter::Flags Utf8Flags =
     QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
-
-constexpr QByteArrayView Utf8Bom("\xEF\xBB\xBF");
 
 bool isAscii(uchar byte) {
     return byte < 0x80;
@@ -124,7 +121,7 @@ QString withWindowsLookAlikes(QStringView text) {
 } // namespace
 
 TextEncoding detectEncoding(QByteArrayView fileBytes) {
-    if (fileBytes.startsWith(Utf8Bom))
+    if (fileBytes.startsWith(Utf8ByteOrderMark))
         return TextEncoding::Utf8Bom;
     if (std::all_of(fileBytes.begin(), fileBytes.end(), [](char c) { return isAscii(uchar(c)); }))
         return TextEncoding::Cp932;

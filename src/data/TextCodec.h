@@ -10,6 +10,11 @@
 // byte order mark) is read as UTF-8 and keeps that encoding when rewritten.
 enum class TextEncoding { Cp932, Utf8, Utf8Bom };
 
+// The mark a UTF-8 file may start with.
+inline constexpr QByteArrayView Utf8ByteOrderMark("\xEF\xBB\xBF");
+// ICU's name for Windows code page 932, which Qt's converters take.
+inline constexpr char Cp932Name[] = "windows-31j";
+
 TextEncoding detectEncoding(QByteArrayView fileBytes);
 
 // Decodes one line. Bytes the encoding cannot decode show as U+FFFD, never

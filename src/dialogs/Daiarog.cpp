@@ -44,14 +44,10 @@ QString ShowOpenDialog(Platform& platform, HWND owner, OPENFILENAME& record, con
     record.Flags = OFN_FILEMUSTEXIST;
     if (!platform.getOpenFileName(record))
         return {};
-    const QString chosen = TrimAtNull(record.lpstrFile);
+    const QString chosen = bufferText(record.lpstrFile);
     record.lpstrInitialDir = record.lpstrFile;
     record.lpstrFile = record.lpstrFileTitle;
     return chosen;
-}
-
-QString TrimAtNull(const QString& text) {
-    return bufferText(text);
 }
 
 } // namespace Daiarog

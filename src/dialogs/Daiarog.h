@@ -20,7 +20,4 @@ void InitFileDialog(OPENFILENAME& record, const QString& filter, const QString& 
 // on the same record opens there.
 QString ShowOpenDialog(Platform& platform, HWND owner, OPENFILENAME& record, const QString& title);
 
-// The text up to its first NUL.
-QString TrimAtNull(const QString& text);
-
 } // namespace Daiarog

@@ -3,6 +3,7 @@
 #include "FileLock.h"
 
 #include <QComboBox>
+#include <QPushButton>
 
 Form2::Form2(Platform& platform, std::function<QByteArray()> publishedListPath)
     : LauncherDialog(platform, Texts::Delete, QSize(2205, 810)),

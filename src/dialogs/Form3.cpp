@@ -1,5 +1,6 @@
 #include "Form3.h"
 
+#include "Appearance.h"
 #include "Daiarog.h"
 #include "FileLock.h"
 
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QStyle>
 #include <qdrawutil.h>
 

@@ -50,14 +50,7 @@ Form1::Form1(Platform& platform, QWidget* parent)
     // The launcher hides into the tray; a menu or dialog closing then must not
     // end the program. Only the two quit commands do.
     QApplication::setQuitOnLastWindowClosed(false);
-    // A fixed-size window: no maximise button.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setWindowTitle(Texts::Title);
-    setAccessibleName(Texts::Title);
-    setWindowIcon(programIcon());
-    setFont(programFont());
+    setUpProgramWindow(this, Texts::Title);
     // Files, folders and links dropped on the window become shortcuts.
     setAcceptDrops(true);
     buildControls();

@@ -102,7 +102,6 @@ class Form1 : public QWidget {
     QByteArray currentListPath_;
     QByteArray command1Tag_;
     int pickedPosition_ = 0;
-    int shellResult_ = 0;
 
     QPointer<Form3> form3_;
     QPointer<Form2> form2_;

@@ -37,10 +37,10 @@ void Form1::runPicked() {
     // is launched by those bytes, never by the stand-in characters; one kept
     // on disk under its code page 932 name, by that name.
     const QByteArray onDisk = fileNameOnDisk(entry.path, entry.rawPath, list_.encoding);
-    shellResult_ =
+    const int shellResult =
         platform_.shellExecute(this, QStringLiteral("open"), entry.path,
                                onDisk == QFile::encodeName(entry.path) ? QByteArray() : onDisk);
-    if (shellResult_ <= ShellSuccessAbove)
+    if (shellResult <= ShellSuccessAbove)
         platform_.messageBox(Texts::FileMissing, 0, Texts::Title);
 }
 

@@ -17,22 +17,10 @@ GioLibrary* load() {
     if (!handle)
         return nullptr;
     auto* gio = new GioLibrary;
-    const bool complete =
-        resolve(handle, "g_content_type_guess", gio->contentTypeGuess) &&
-        resolve(handle, "g_content_type_is_a", gio->contentTypeIsA) &&
-        resolve(handle, "g_app_info_get_default_for_type", gio->defaultForType) &&
-        resolve(handle, "g_app_info_get_default_for_uri_scheme", gio->defaultForUriScheme) &&
-        resolve(handle, "g_desktop_app_info_new_from_filename", gio->desktopAppInfoFromFile) &&
-        resolve(handle, "g_app_info_launch_uris_async", gio->launchUrisAsync) &&
-        resolve(handle, "g_app_info_launch_uris_finish", gio->launchUrisFinish) &&
-        resolve(handle, "g_filename_to_uri", gio->filenameToUri) &&
-        resolve(handle, "g_filename_from_uri", gio->filenameFromUri) &&
-        resolve(handle, "g_key_file_new", gio->keyFileNew) &&
-        resolve(handle, "g_key_file_load_from_file", gio->keyFileLoadFromFile) &&
-        resolve(handle, "g_key_file_get_string", gio->keyFileGetString) &&
-        resolve(handle, "g_key_file_free", gio->keyFileFree) &&
-        resolve(handle, "g_object_unref", gio->objectUnref) &&
-        resolve(handle, "g_free", gio->free) && resolve(handle, "g_error_free", gio->errorFree);
+    bool complete = true;
+#define TOVLAN_GIO_RESOLVE(name) complete = complete && resolve(handle, #name, gio->name);
+    TOVLAN_GIO_FUNCTIONS(TOVLAN_GIO_RESOLVE)
+#undef TOVLAN_GIO_RESOLVE
     if (complete)
         return gio;
     delete gio;
@@ -58,9 +46,9 @@ void prepareGioInBackground() {
             // The first question reads the file-type database and every
             // desktop entry of the system; later ones find them in memory.
             gboolean uncertain = FALSE;
-            gio->free(gio->contentTypeGuess("a.txt", nullptr, 0, &uncertain));
-            if (GAppInfo* app = gio->defaultForType("text/plain", FALSE))
-                gio->objectUnref(app);
+            gio->g_free(gio->g_content_type_guess("a.txt", nullptr, 0, &uncertain));
+            if (GAppInfo* app = gio->g_app_info_get_default_for_type("text/plain", FALSE))
+                gio->g_object_unref(app);
         }).detach();
     });
 }

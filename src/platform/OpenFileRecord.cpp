@@ -1,5 +1,7 @@
 #include "OpenFileRecord.h"
 
+#include "TextCodec.h"
+
 #include <QFileInfo>
 #include <QStringEncoder>
 
@@ -8,7 +10,7 @@ namespace {
 // A U+FFFD stands for a byte of the file's name that is not text; the name
 // is that byte in the record's code page as well.
 qsizetype cp932Length(const QString& text, bool* encodable) {
-    QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
+    QStringEncoder encoder(Cp932Name, QStringConverter::Flag::Stateless);
     QString withoutStandIns = text;
     withoutStandIns.replace(QChar::ReplacementCharacter, u'?');
     const QByteArray bytes = encoder(withoutStandIns);

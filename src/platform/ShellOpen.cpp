@@ -1,8 +1,6 @@
-// GLib's headers name struct members "signals"; they come before Qt's, which
-// make that word a keyword.
-#include "GioLibrary.h"
-
 #include "ShellOpen.h"
+
+#include "GioLibrary.h"
 #include "SpawnDetached.h"
 
 #include <QDir>
@@ -40,16 +38,16 @@ QByteArray absoluteName(const QByteArray& name) {
 
 QByteArray contentTypeOf(const GioLibrary& gio, const QByteArray& path, const QByteArray& head) {
     gboolean uncertain = FALSE;
-    gchar* type =
-        gio.contentTypeGuess(path.constData(), reinterpret_cast<const guchar*>(head.constData()),
-                             static_cast<gsize>(head.size()), &uncertain);
+    gchar* type = gio.g_content_type_guess(path.constData(),
+                                           reinterpret_cast<const guchar*>(head.constData()),
+                                           static_cast<gsize>(head.size()), &uncertain);
     QByteArray result(type);
-    gio.free(type);
+    gio.g_free(type);
     return result;
 }
 
 bool isA(const GioLibrary& gio, const QByteArray& type, const char* super) {
-    return gio.contentTypeIsA(type.constData(), super);
+    return gio.g_content_type_is_a(type.constData(), super);
 }
 
 bool isElf(const QByteArray& head) {
@@ -101,10 +99,10 @@ QByteArray fileNameOfUrl(const QString& url) {
     const GioLibrary* gio = gioLibrary();
     if (!gio)
         return {};
-    gchar* name = gio->filenameFromUri(url.toUtf8().constData(), nullptr, nullptr);
+    gchar* name = gio->g_filename_from_uri(url.toUtf8().constData(), nullptr, nullptr);
     QByteArray result(name);
     if (name)
-        gio->free(name);
+        gio->g_free(name);
     return result;
 }
 
@@ -118,11 +116,11 @@ void launchFinished(GObject* source, GAsyncResult* result, gpointer data) {
     const std::unique_ptr<LaunchWatch> watch(static_cast<LaunchWatch*>(data));
     const GioLibrary* gio = gioLibrary();
     GError* error = nullptr;
-    if (gio->launchUrisFinish(reinterpret_cast<GAppInfo*>(source), result, &error))
+    if (gio->g_app_info_launch_uris_finish(reinterpret_cast<GAppInfo*>(source), result, &error))
         return;
     qWarning("Tovlan: %s", error ? error->message : "the launch failed");
     if (error)
-        gio->errorFree(error);
+        gio->g_error_free(error);
     if (watch->lateFailure)
         watch->lateFailure();
 }
@@ -133,9 +131,9 @@ void launchFinished(GObject* source, GAsyncResult* result, gpointer data) {
 int launchApp(const GioLibrary& gio, GAppInfo* app, const QByteArray& uri,
               const std::function<void()>& lateFailure) {
     GList item{const_cast<char*>(uri.constData()), nullptr, nullptr};
-    gio.launchUrisAsync(app, uri.isEmpty() ? nullptr : &item, nullptr, nullptr, launchFinished,
-                        new LaunchWatch{lateFailure});
-    gio.objectUnref(app);
+    gio.g_app_info_launch_uris_async(app, uri.isEmpty() ? nullptr : &item, nullptr, nullptr,
+                                     launchFinished, new LaunchWatch{lateFailure});
+    gio.g_object_unref(app);
     return ShellResult::Success;
 }
 
@@ -152,7 +150,7 @@ int openWithXdgOpen(const QByteArray& argument, const std::function<void()>& lat
 int openUrl(const QByteArray& url, const std::function<void()>& lateFailure) {
     const GioLibrary* gio = gioLibrary();
     const QByteArray scheme = url.left(url.indexOf(':')).toLower();
-    GAppInfo* app = gio ? gio->defaultForUriScheme(scheme.constData()) : nullptr;
+    GAppInfo* app = gio ? gio->g_app_info_get_default_for_uri_scheme(scheme.constData()) : nullptr;
     if (!app)
         return openWithXdgOpen(url, lateFailure);
     return launchApp(*gio, app, url, lateFailure);
@@ -162,32 +160,32 @@ int openWithDefaultApp(const OpenPlan& plan, const std::function<void()>& lateFa
     const GioLibrary* gio = gioLibrary();
     if (!gio)
         return openWithXdgOpen(plan.target, lateFailure);
-    GAppInfo* app = gio->defaultForType(plan.contentType.constData(), FALSE);
-    gchar* uri = gio->filenameToUri(plan.target.constData(), nullptr, nullptr);
+    GAppInfo* app = gio->g_app_info_get_default_for_type(plan.contentType.constData(), FALSE);
+    gchar* uri = gio->g_filename_to_uri(plan.target.constData(), nullptr, nullptr);
     if (!app || !uri) {
         if (app)
-            gio->objectUnref(app);
-        gio->free(uri);
+            gio->g_object_unref(app);
+        gio->g_free(uri);
         return ShellResult::NoAssociation;
     }
     const QByteArray text(uri);
-    gio->free(uri);
+    gio->g_free(uri);
     return launchApp(*gio, app, text, lateFailure);
 }
 
 // The URL of a desktop entry of the type Link (the Windows ".url"), or none.
 QString linkUrl(const GioLibrary& gio, const QByteArray& path) {
-    GKeyFile* file = gio.keyFileNew();
+    GKeyFile* file = gio.g_key_file_new();
     QString url;
-    if (gio.keyFileLoadFromFile(file, path.constData(), G_KEY_FILE_NONE, nullptr)) {
-        gchar* type = gio.keyFileGetString(file, "Desktop Entry", "Type", nullptr);
-        gchar* link = gio.keyFileGetString(file, "Desktop Entry", "URL", nullptr);
+    if (gio.g_key_file_load_from_file(file, path.constData(), G_KEY_FILE_NONE, nullptr)) {
+        gchar* type = gio.g_key_file_get_string(file, "Desktop Entry", "Type", nullptr);
+        gchar* link = gio.g_key_file_get_string(file, "Desktop Entry", "URL", nullptr);
         if (type && link && qstrcmp(type, "Link") == 0)
             url = QString::fromUtf8(link);
-        gio.free(type);
-        gio.free(link);
+        gio.g_free(type);
+        gio.g_free(link);
     }
-    gio.keyFileFree(file);
+    gio.g_key_file_free(file);
     return url;
 }
 
@@ -196,7 +194,7 @@ QString linkUrl(const GioLibrary& gio, const QByteArray& path) {
 // its program is missing) cannot. A link to another link is not followed.
 int openDesktopEntry(const QByteArray& path, const std::function<void()>& lateFailure) {
     const GioLibrary* gio = gioLibrary();
-    if (GDesktopAppInfo* app = gio->desktopAppInfoFromFile(path.constData()))
+    if (GDesktopAppInfo* app = gio->g_desktop_app_info_new_from_filename(path.constData()))
         return launchApp(*gio, reinterpret_cast<GAppInfo*>(app), {}, lateFailure);
     const QString url = linkUrl(*gio, path);
     const OpenPlan plan = url.isEmpty() ? OpenPlan{} : planOpen(url);

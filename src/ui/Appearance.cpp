@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWidget>
 
 namespace {
 const QString ProgramFontFamily = QStringLiteral("ＭＳ ゴシック");
@@ -95,4 +96,14 @@ QPixmap runButtonPicture() {
     p.setFont(font);
     p.drawText(QRect(12, 0, 28, 19), Qt::AlignCenter, Texts::Run);
     return QPixmap::fromImage(image);
+}
+
+void setUpProgramWindow(QWidget* window, const QString& title) {
+    window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint);
+    window->setWindowTitle(title);
+    window->setAccessibleName(title);
+    window->setWindowIcon(programIcon());
+    window->setFont(programFont());
 }

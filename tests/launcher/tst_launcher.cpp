@@ -1,7 +1,9 @@
-// The launcher and its two dialogs as their user drives them. Each row's tag
-// is what the user does, its one column what the user then sees (seenIn).
+// The launcher and its two dialogs as their user drives them: the table of
+// userPaths, whose notation the comment above userPaths_data explains, and a
+// few cases of their own.
 #include "LauncherFixture.h"
 #include "QtTexts.h"
+#include "TextCodec.h"
 #include "WorkArea.h"
 
 #include <QAction>
@@ -43,16 +45,22 @@ Form1& startWithLists(LauncherFixture& f) {
     return f.start();
 }
 
-// Which corner of the primary monitor the outer frame was last moved flush with.
-QString cornerOf(FakePlatform& p, QWidget* w) {
-    const QRect s = p.screen, outer(p.lastMoveTwips, p.outerSizeTwips(w));
-    const QString v = outer.top() == s.top() ? "T" : outer.bottom() == s.bottom() ? "B" : "?";
-    return v + (outer.left() == s.left() ? "L" : outer.right() == s.right() ? "R" : "?");
+// The side an edge stands flush with, or "?".
+QString side(bool atFirst, const char* first, bool atSecond, const char* second) {
+    if (atFirst)
+        return first;
+    return atSecond ? second : "?";
 }
 
-// l.xxa's lines: "l.xxa+..." after the usual three entries, else "l.xxa=...".
+// The corner of the primary monitor the outer frame was last moved flush with.
+QString cornerOf(FakePlatform& p, QWidget* w) {
+    const QRect s = p.screen, outer(p.lastMoveTwips, p.outerSizeTwips(w));
+    return side(outer.top() == s.top(), "T", outer.bottom() == s.bottom(), "B") +
+           side(outer.left() == s.left(), "L", outer.right() == s.right(), "R");
+}
+
 QString listFile(LauncherFixture& f) {
-    const QString text = QStringDecoder("windows-31j").decode(readBytes(f.cwd.file("l.xxa")));
+    const QString text = QStringDecoder(Cp932Name).decode(readBytes(f.cwd.file("l.xxa")));
     const QString lines = QString(text).replace("\r\n", ",").chopped(text.isEmpty() ? 0 : 1);
     if (text.count("\r\n") > 12)
         return QString("l.xxa=%1 lines").arg(text.count("\r\n"));
@@ -63,35 +71,44 @@ QString listFile(LauncherFixture& f) {
                : "l.xxa=" + lines;
 }
 
-// What the user sees, in one line: the launcher's names when they are not
-// 一,二,三, then whatever differs from a plain shown launcher on l.xxa.
+// "+" for the launcher's icon with its tip, "+?" for any other, "-" for a removal.
+QString traySign(const FakePlatform::TrayCall& call, const QWidget& w) {
+    if (call.message == NIM_DELETE)
+        return "-";
+    return call.data.hWnd == w.winId() && QByteArray(call.data.szTip) == "Tovlan" ? "+" : "+?";
+}
+
+// What the user sees, in one line (see the notation above userPaths_data).
 QString seenIn(LauncherFixture& f) {
-    QWidget* w = f.launcher.get();
+    Form1& w = *f.launcher;
     FakePlatform& p = f.platform;
-    const QString names = comboItems(find<QComboBox>(*f.launcher, "Combo1")).join(',');
-    QStringList s{names == "一,二,三" ? "" : names.isEmpty() ? "()" : names};
-    s << (w->isVisible() ? w->isMinimized() ? "minimised" : "" : "hidden");
-    s << (w->windowFlags() & Qt::WindowStaysOnTopHint ? "" : "not-topmost");
-    QString calls = "tray"; // an icon added for another window or with another tip: +?
+    QStringList s;
+    const QString names = comboItems(find<QComboBox>(w, "Combo1")).join(',');
+    if (names != "一,二,三")
+        s << (names.isEmpty() ? "()" : names);
+    if (!w.isVisible())
+        s << "hidden";
+    else if (w.isMinimized())
+        s << "minimised";
+    if (!(w.windowFlags() & Qt::WindowStaysOnTopHint))
+        s << "not-topmost";
+    QString calls = "tray";
     for (const FakePlatform::TrayCall& call : p.trayCalls)
-        calls += call.message == NIM_DELETE                                                ? "-"
-                 : call.data.hWnd == w->winId() && QByteArray(call.data.szTip) == "Tovlan" ? "+"
-                                                                                           : "+?";
+        calls += traySign(call, w);
     s << (p.trayCalls.isEmpty() ? "" : calls);
     const QWidget* focus = QApplication::focusWidget(); // a menu from the keys opens under it
     const auto under = focus ? focus->mapToGlobal(QPoint(0, focus->height())) : QPoint();
-    for (qsizetype i = 0; i < p.popups.size(); ++i)
-        s << QString("%1/%2%3")
-                 .arg(p.popups[i]->objectName())
-                 .arg(p.popupFlags[i])
-                 .arg(!p.popupPoints[i]           ? ""
-                      : p.popupPoints[i] == under ? "@focus"
-                                                  : "@?");
+    for (qsizetype i = 0; i < p.popups.size(); ++i) {
+        s << p.popups[i]->objectName() + "/" + QString::number(p.popupFlags[i]);
+        if (p.popupPoints[i])
+            s.last() += p.popupPoints[i] == under ? "@focus" : "@?";
+    }
     QWidget* options = topLevel("Form3");
-    const QString boxes = options ? find<QLineEdit>(*options, "Text1")->text() + "," +
-                                        find<QLineEdit>(*options, "Text2")->text()
-                                  : "";
-    s << (!options ? "" : boxes == ",C:\\" ? "Form3" : "Form3[" + boxes + "]");
+    if (options) {
+        const QString boxes = find<QLineEdit>(*options, "Text1")->text() + "," +
+                              find<QLineEdit>(*options, "Text2")->text();
+        s << (boxes == ",C:\\" ? "Form3" : "Form3[" + boxes + "]");
+    }
     if (QWidget* d = topLevel("Form2"))
         s << "Form2[" + comboItems(find<QComboBox>(*d, "Combo1")).join(',') + "]";
     for (QWidget* d : {options, topLevel("Form2")}) // centred on the primary monitor
@@ -100,18 +117,18 @@ QString seenIn(LauncherFixture& f) {
             s << d->objectName() + "-off-centre";
     QString quick = "quick:";
     for (const char* item : {"sk15", "sk16", "sk17", "sk18"})
-        if (find<QAction>(*w, "sk14")->isVisible() && find<QAction>(*w, item)->isVisible())
-            quick += item + ("=" + find<QAction>(*w, item)->text()) + " ";
+        if (find<QAction>(w, "sk14")->isVisible() && find<QAction>(w, item)->isVisible())
+            quick += item + ("=" + find<QAction>(w, item)->text()) + " ";
     s << (quick == "quick:sk15=q1.xxa sk16=q2.xxa sk17=q3.xxa sk18=q4.xxa " ? "" : quick.trimmed());
-    s << listFile(f) << (p.lastMoved == w ? cornerOf(p, w) : "");
+    s << listFile(f) << (p.lastMoved == &w ? cornerOf(p, &w) : "");
     for (const char* item : {"sk9", "sk10", "sk11", "sk12"})
-        s << (find<QAction>(*w, item)->isChecked() ? item : "");
+        s << (find<QAction>(w, item)->isChecked() ? item : "");
     for (const FakePlatform::Launch& run : p.launches)
         s << "ran " + (run.undecoded.isEmpty() ? run.file : "bytes");
     s << p.messages << p.inputPrompts;
     for (const OPENFILENAME& r : p.openDialogs) { // by its owner, with its title, from a folder
         const bool right =
-            r.hwndOwner == (options ? options : w)->winId() && r.lpstrTitle == "ファイルを開く" &&
+            r.hwndOwner == (options ? *options : w).winId() && r.lpstrTitle == "ファイルを開く" &&
             (options || r.lpstrFilter.startsWith(QString("ショートカット") + QChar(0) + "*.xxa"));
         const QString folder = QFileInfo(r.lpstrInitialDir.section(QChar(0), 0, 0)).fileName();
         s << (right ? "browsed" : "browsed?") + (folder.isEmpty() ? "" : "@" + folder);
@@ -156,11 +173,8 @@ void writeNamed(const QByteArray& name, const QByteArray& bytes) {
     QCOMPARE(std::fclose(file), 0);
 }
 
-// Starts afresh on settings "corner|quick files" ("none": no file; "bytes": a
-// code page 932 file naming 資料.xxa, kept under its code page 932 name, and
-// quick file l\xe9.xxa, which does not decode, beside the decoy its stand-in
-// names in UTF-8), then frames the window as the window manager does after
-// it was placed.
+// Starts afresh on the settings of a "start:" step, then frames the window
+// as the window manager does after it was placed.
 void restart(LauncherFixture& f, const QString& settings) {
     QFile::remove(f.settingsFile());
     const QByteArray start = cp932("資料") + ".xxa\r\n";
@@ -189,12 +203,16 @@ void restart(LauncherFixture& f, const QString& settings) {
 // does for a user's click.
 const auto active = [](QWidget& w) { return w.activateWindow(), QTest::qWaitForWindowActive(&w); };
 
-// In a window (F1, F2, F3: Form1 and the two dialogs): "Name=text" types
-// into the box (or the combo box's edit field), a number picks that item in
-// Combo1, "close" asks the window to close, "Name" clicks the button,
-// "Name:input" releases a mouse button (left, right, middle) over the
-// control or presses a key on it, and "Name:request" sends the context menu
-// request that comes with the Menu key on X.
+// The bytes of the list an "l:" or "q1:" step writes.
+QByteArray listOf(const QString& how) {
+    if (how == "undecodable")
+        return cp932("壊れ") + "\r\n/h/\x81\x20m\r\n";
+    if (const int entries = how.toInt())
+        return listBytes(numberedValues(entries));
+    return listBytes(how.split(','));
+}
+
+// Does what an "F1:", "F2:" or "F3:" step says in that window.
 void act(QWidget& window, const QString& what) {
     const QString name = what.section(QRegularExpression("[=:]"), 0, 0);
     const QString input = what.mid(name.size() + 1);
@@ -244,14 +262,55 @@ class LauncherTest : public QObject {
     void qtTextsAreJapanese();
 };
 
-// Steps: a menu item; a tray notification "message:code"; F1:, F2:, F3:
-// what the user does in the launcher or a dialog (see act); drop:links (see
-// drop); start:settings (see restart); l:list and q1:list rewrite l.xxa and
-// quick file 1 (folder, nolist: l.xxa becomes a folder, or goes); name: and
-// answer: queue the answers of the input box and the open-file dialog;
-// notray: no tray; unopenable: the shell fails; close: a close request;
-// show: a closing dialog shows the launcher; panel: a panel takes the work
-// area's bottom; utf8: 資料.xxa and 資料.txt under their UTF-8 names.
+// Each row's tag is what the user does, a space between steps; its column is
+// what the user then sees.
+//
+// Steps:
+//   sk7, hyouzi, ...    the launcher's menu item of that name, triggered
+//   512:517             the tray icon's notification: message 512, code 517
+//   F1:x, F2:x, F3:x    x in the launcher, the delete or the options dialog
+//                       (Form1, Form2, Form3), made active first:
+//     Text1=text          typed into the box, or the combo box's edit text
+//                         set (\r and \n stand for line ends)
+//     0, 1, 2             that item of Combo1 picked
+//     close               the window asked to close
+//     Command1            the button clicked
+//     Command1:right      that mouse button (left, right, middle) released
+//                         over the control
+//     Combo1:Shift+F10    that key pressed on the control
+//     Combo1:request      the context menu request of the Menu key on X
+//   drop:a,b            links dropped on the launcher, dragged with Shift,
+//                       which asks for a move; drop:text: a plain text
+//   start:c|a,b         a fresh start on settings with corner line c and quick
+//                       files a, b, ...; start:none: without settings;
+//                       start:bytes: code page 932 settings naming 資料.xxa,
+//                       kept under its code page 932 name, and quick file
+//                       l\xe9.xxa, which does not decode, beside the decoy its
+//                       stand-in names in UTF-8
+//   l:x, q1:x           l.xxa or quick file 1 rewritten with x: names and
+//                       paths, a number of entries, or undecodable
+//   folder, nolist      l.xxa made a folder, or removed
+//   name:x, answer:x    the next answer of the input box, of the open-file
+//                       dialog (for answer:, one of userPaths' answers)
+//   notray, unopenable  the desktop has no tray; the shell fails to open
+//   close, show         the launcher asked to close; shown again, as a
+//                       closing dialog shows it
+//   panel               a panel takes the bottom of the work area
+//   utf8                資料.xxa and 資料.txt under their UTF-8 names too
+//
+// Seen, in this order, only where it differs from a launcher just started on
+// l.xxa (一,二,三), shown and on top: the launcher's names, "()" for none;
+// hidden or minimised; not-topmost; "tray" and a sign for each call (+ the
+// launcher's icon, +? any other, - a removal); each popup as menu/flags,
+// with @focus where it opened under the focused control, @? elsewhere;
+// Form3, with [name,path] where its boxes are not fresh; Form2[its names];
+// Form2-off-centre, Form3-off-centre; quick: the menu's quick files where
+// they are not q1..q4; l.xxa+ the lines after the three entries, or l.xxa=
+// all its lines; the corner moved into (TL, BL, TR, BR); the corner item
+// checked; "ran" and each target (bytes: by its undecoded bytes); the
+// messages, the input box's prompts; "browsed" for each open-file dialog
+// (browsed?: a wrong owner, title or filter), @ the folder it opened in;
+// ended; "saved" and the settings values that changed.
 void LauncherTest::userPaths_data() {
     rows({
         {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa sk17=c.xxa TL sk9"},
@@ -421,10 +480,7 @@ void LauncherTest::userPaths() {
         else if (what == "answer")
             f.platform.openFileAnswers.push_back(answers[how]);
         else if (what == "q1" || what == "l")
-            writeBytes(f.cwd.file(what + ".xxa"),
-                       how.toInt()            ? listBytes(numberedValues(how.toInt()))
-                       : how != "undecodable" ? listBytes(how.split(','))
-                                              : cp932("壊れ") + "\r\n/h/\x81\x20m\r\n");
+            writeBytes(f.cwd.file(what + ".xxa"), listOf(how));
         else if (step == "nolist" || step == "folder")
             QVERIFY(QFile::remove(f.cwd.file("l.xxa")) &&
                     (step == "nolist" || QDir().mkdir(f.cwd.file("l.xxa"))));

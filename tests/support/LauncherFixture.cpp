@@ -1,5 +1,6 @@
 #include "LauncherFixture.h"
 
+#include "SafeWrite.h"
 #include "TrayCallbackEvent.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QTest>
 
 LauncherFixture::LauncherFixture(bool systemInstall) {
+    prepareProcessForWrites(); // as main does
     // A folder that does not exist is one nobody may write into, root included.
     platform.programFolder = systemInstall ? cwd.file(QStringLiteral("lib/tovlan")) : cwd.path();
     platform.userFolder = cwd.file(QStringLiteral("home/.config/tovlan"));

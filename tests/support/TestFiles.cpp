@@ -1,10 +1,12 @@
 #include "TestFiles.h"
 
+#include "TextCodec.h"
+
 #include <QFile>
 #include <QStringEncoder>
 
 QByteArray cp932(const QString& text) {
-    QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
+    QStringEncoder encoder(Cp932Name, QStringConverter::Flag::Stateless);
     return encoder(text);
 }
 
