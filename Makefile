@@ -106,6 +106,15 @@ RELEASE ?= trixie
 test-release: deps
 	@scripts/test-release.sh $(RELEASE)
 
+.PHONY: test-desktops
+
+# KDE Plasma, GNOME Shell (with and without AppIndicator) and i3, whole, on
+# Xvfb: not part of make test or CI, as their packages are large
+# (tests/e2e/desktops-packages.txt, installed on the first run).
+# make test-desktops DESKTOPS="kde-x11 i3" runs some of them.
+test-desktops: build
+	@scripts/test-desktops.sh $(BUILD) $(DESKTOPS)
+
 .PHONY: screenshots
 
 # The README's pictures, taken on a private virtual desktop.

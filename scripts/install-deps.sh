@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in packages.txt that are not installed yet.
+# install-deps.sh [LIST]: installs the Debian packages listed in LIST (packages.txt) that are
+# not installed yet.
 # Works as root and, for a normal user, through sudo.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/packages.txt")
+mapfile -t wanted < <(grep -vE '^\s*(#|$)' "${1:-$here/packages.txt}")
 missing=()
 for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

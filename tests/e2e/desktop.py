@@ -103,7 +103,11 @@ def on_root(window):
 
 
 def frame(window):
-    """The window with the frame openbox draws around it, as openbox announces it."""
+    """The window with the frame openbox draws around it, as openbox announces it; where the window
+    manager announces none (i3), the window it puts the client in."""
+    while not prop(window, "_NET_FRAME_EXTENTS") and (parent := int(re.search(
+            r"Parent window id: (\w+)", run("xwininfo", "-children", "-id", window))[1], 16)) != ROOT:
+        window = parent
     x, y, width, height = geometry(window)
     left, right, top, bottom = prop(window, "_NET_FRAME_EXTENTS") or (0, 0, 0, 0)
     return Geometry(x - left, y - top, width + left + right, height + top + bottom)
@@ -227,3 +231,7 @@ class DesktopTest(unittest.TestCase):
         process = subprocess.Popen(command, **options)
         self.addCleanup(lambda: process.kill() or process.wait())
         return process
+
+    def assertAbove(self, launcher, other):
+        run("xdotool", "windowactivate", "--sync", other)
+        self.assertGreater(clients().index(launcher.window), clients().index(other))

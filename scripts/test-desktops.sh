@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# test-desktops.sh BUILD [DESKTOP...]: the end-to-end corner, tray and dialog test
+# (test_desktop.WholeDesktopTest) on the heavy desktops, each on a private desktop.sh of its own:
+# kde-x11 gnome-x11 gnome-x11-appindicator i3 (all by default). Not part of make test: their
+# packages (tests/e2e/desktops-packages.txt, some GB) are installed here first.
+set -uo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+if [ "${1:-}" = --session ]; then  # the desktop's session, as its own would start it, ended with it
+    trap 'kill $(jobs -p) 2>/dev/null' EXIT
+    trap 'exit 143' TERM INT HUP
+    case $2 in
+    kde-x11)
+        dbus-update-activation-environment --all  # what plasmashell's services start with
+        # An opaque panel: an adaptive one changes all over as the launcher leaves its edge.
+        printf '[PlasmaViews][Panel 2]\npanelOpacity=1\n' >"$XDG_CONFIG_HOME/plasmashellrc"
+        kwin_x11 & plasmashell &
+        # The tray's watcher, which the session's start loads into kded5.
+        until gdbus call --session -d org.kde.kded5 -o /kded -m org.kde.kded5.loadModule \
+            statusnotifierwatcher >/dev/null 2>&1; do sleep 0.5; done ;;
+    gnome-x11*)  # gnome-shell ends without a system bus: an empty one of its own
+        export DBUS_SYSTEM_BUS_ADDRESS=unix:path=$XDG_RUNTIME_DIR/system
+        dbus-daemon --session --nofork --address="$DBUS_SYSTEM_BUS_ADDRESS" &
+        extension=$([ "$2" = gnome-x11 ] || echo ubuntu-appindicators@ubuntu.com)
+        gsettings set org.gnome.shell enabled-extensions "['$extension']"
+        gnome-shell --x11 --replace & ;;
+    i3) i3 -c "$here/tests/e2e/i3config" & ;;
+    esac
+    wait -n
+    exit
+fi
+build=$(realpath "${1:?BUILD}"); shift
+"$here/scripts/install-deps.sh" "$here/tests/e2e/desktops-packages.txt" || exit 1
+status=0
+desktops=("$@")
+[ $# -gt 0 ] || desktops=(kde-x11 gnome-x11 gnome-x11-appindicator i3)
+for desktop in "${desktops[@]}"; do
+    echo "== $desktop ($(date -u +%F))"
+    TOVLAN_PROGRAM=$build/tovlan TOVLAN_E2E_DESKTOP=$desktop TOVLAN_E2E_WM="$0 --session $desktop" \
+        "$here/tests/e2e/desktop.sh" --timeout 300 -- /usr/bin/python3 -W ignore::DeprecationWarning \
+        -m unittest -v test_desktop.WholeDesktopTest || status=1
+done
+exit $status
