@@ -1,6 +1,6 @@
 // The list and settings file formats byte for byte, and a rewrite killed at
-// any moment. Started with --rewrite-forever, this program is the process
-// that gets killed.
+// any moment, and the order of a rewrite's syncs. Started with --rewrite,
+// this program is the process that gets killed or traced.
 #include "ErrorNumbers.h"
 #include "FaultInjection.h"
 #include "SafeWrite.h"
@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTest>
 #include <QThread>
@@ -19,7 +20,7 @@
 
 namespace {
 
-const char RewriteFlag[] = "--rewrite-forever";
+const char RewriteFlag[] = "--rewrite";
 
 // Whole versions differ in size and text, so a cut one matches none of them.
 QByteArray version(int v, int pathLength) {
@@ -49,6 +50,8 @@ class FilesTest : public QObject {
     void settingsLocation();
     void killedRewriteLeavesAWholeVersion_data();
     void killedRewriteLeavesAWholeVersion();
+    void rewriteSyncsBeforeItRenames_data() { killedRewriteLeavesAWholeVersion_data(); }
+    void rewriteSyncsBeforeItRenames();
 };
 
 // Each row reads a file and, where the read succeeds, appends an entry.
@@ -215,15 +218,40 @@ void FilesTest::killedRewriteLeavesAWholeVersion() {
     QVERIFY(seen.size() > 1); // the kills landed in different rewrites
 }
 
+// A change reported as done is on disk: the new contents (or the whole copy
+// of the old) are synced before a rename puts them in place, the folder
+// after it, as the system calls of one rewrite show.
+void FilesTest::rewriteSyncsBeforeItRenames() {
+    QFETCH(int, pathLength);
+    ScopedTempCwd cwd;
+    writeBytes("l.xxa", version(0, pathLength));
+    QVERIFY(pathLength < 1000 || addSecondName("l.xxa", "other.xxa"));
+    QProcess strace;
+    strace.start("strace", {"-qq", "-y", "-e", "signal=none", "-e",
+                            "trace=fsync,fdatasync,rename,renameat,renameat2", "-o", "trace",
+                            QCoreApplication::applicationFilePath(), RewriteFlag,
+                            QString::number(pathLength), "1"});
+    QVERIFY(strace.waitForFinished(10000));
+    QString calls = QString::fromUtf8(readBytes("trace")).replace(QDir::currentPath(), "{dir}");
+    calls.replace(QRegularExpression(R"(\.\w{6}(?=[>"]))"), ".new")
+        .remove(QRegularExpression(R"(\d+<|[>"]| *= 0)"));
+    const QString replaced = "fsync({dir}/l.xxa.new)\nrename({dir}/l.xxa.new, {dir}/l.xxa)\n";
+    const QString copied =
+        "fsync({dir}/l.xxa.tovlan-backup.new)\nrename({dir}/l.xxa.tovlan-backup.new, "
+        "{dir}/l.xxa.tovlan-backup)\nfsync({dir})\nfsync({dir}/l.xxa)\n";
+    QCOMPARE(calls, (pathLength < 1000 ? replaced : copied) + "fsync({dir})\n");
+}
+
 int main(int argc, char** argv) {
-    if (argc == 3 && qstrcmp(argv[1], RewriteFlag) == 0) {
+    if (argc >= 3 && qstrcmp(argv[1], RewriteFlag) == 0) {
         std::puts("writing");
         std::fflush(stdout);
-        for (int i = 0;; ++i) {
+        for (int i = 0; argc == 3 || i < std::atoi(argv[3]); ++i) {
             if (writeWholeFile(QByteArray("l.xxa"), version(i % 5, std::atoi(argv[2]))) !=
                 ErrorNumber::None)
                 return 1;
         }
+        return 0;
     }
     // In memory, where syncs cost nothing, a kill lands inside a write as
     // often as between writes.
