@@ -1,8 +1,9 @@
 // The desktop services under the launcher, on a scratch desktop whose
 // mimeapps.list names the test's own handler: the variables Qt alone gets,
 // starting a program on its own, opening a target as the shell's "open", and
-// the work area that panels leave.
+// the work area that panels leave, and a real menu's buttons.
 #include "QtEnvironment.h"
+#include "QtPlatform.h"
 #include "ShellOpen.h"
 #include "SpawnDetached.h"
 #include "TestFiles.h"
@@ -11,7 +12,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -121,6 +124,27 @@ class PlatformTest : public QObject {
         QCOMPARE(environment(), user);
     }
 
+    // The promise the launcher's rows read from the flags handed to the fake:
+    // a menu opened with flags 0 ("op1/0") chooses with the left button only,
+    // one opened with flags 2 ("tasukumenu/2") with either.
+    void realMenuChoosesWithTheButtonsItsFlagsAllow() {
+        QtPlatform real;
+        for (const auto& [flags, button, chooses] : {std::tuple{0, Qt::RightButton, false},
+                                                     {0, Qt::LeftButton, true},
+                                                     {2, Qt::RightButton, true}}) {
+            QMenu menu;
+            bool chosen = false;
+            QAction* item = menu.addAction("閉じる", [&] { chosen = true; });
+            QTimer::singleShot(100, &menu, [&] {
+                QTest::mouseClick(&menu, button, {}, menu.actionGeometry(item).center());
+                menu.close();
+            });
+            real.popupMenu(&menu, flags, QPoint(100, 100));
+            QVERIFY2(chosen == chooses,
+                     qPrintable(QString("flags %1, button %2").arg(flags).arg(button)));
+        }
+    }
+
     // Panels on a desktop of two monitors, the primary one on the right: a
     // panel takes its band from the primary monitor only where the band
     // reaches into it. Struts: left, right, top, bottom, then each band's
@@ -227,5 +251,5 @@ class PlatformTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(PlatformTest)
+QTEST_MAIN(PlatformTest)
 #include "tst_platform.moc"
