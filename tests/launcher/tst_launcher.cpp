@@ -132,20 +132,25 @@ QString saved(const QByteArray& now, const QByteArray& before) {
     return s.isEmpty() ? "" : " saved " + s.join(' ');
 }
 
-// Drops links (or a plain text) on the launcher, dragged with Shift, which
-// asks for a move: taken as a link, the file manager leaves the original.
+// Drops links (or only a plain text) over Combo1's edit field, through the window
+// as the window system delivers a drag, so Qt picks the widget that takes
+// it. Dragged with Shift, which asks for a move: taken as a link, the file
+// manager leaves the original.
 void drop(Form1& w, const QStringList& urls) {
     QMimeData mime;
     QList<QUrl> links;
     for (const QString& url : urls)
         links << QUrl(url);
-    urls[0] == "text" ? mime.setText("/bin/true") : mime.setUrls(links);
+    if (urls[0] != "text")
+        mime.setUrls(links); // with the links as text, as file managers offer them
+    mime.setText(urls[0] == "text" ? "/bin/true" : urls.join('\n'));
     const auto actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-    QDragEnterEvent enter(QPoint(5, 5), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
-    QCoreApplication::sendEvent(&w, &enter);
+    const QPoint at = find<QComboBox>(w, "Combo1")->lineEdit()->mapTo(&w, QPoint(5, 5));
+    QDragEnterEvent enter(at, actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    QCoreApplication::sendEvent(w.windowHandle(), &enter);
     QCOMPARE(enter.isAccepted(), urls[0] != "text");
-    QDropEvent dropped(QPointF(5, 5), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
-    if (enter.isAccepted() && QCoreApplication::sendEvent(&w, &dropped))
+    QDropEvent dropped(at, actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    if (enter.isAccepted() && QCoreApplication::sendEvent(w.windowHandle(), &dropped))
         QCOMPARE(dropped.dropAction(), Qt::LinkAction);
 }
 
