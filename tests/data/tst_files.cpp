@@ -48,10 +48,8 @@ class FilesTest : public QObject {
     void settingsFile_data();
     void settingsFile();
     void settingsLocation();
-    void killedRewriteLeavesAWholeVersion_data();
-    void killedRewriteLeavesAWholeVersion();
-    void rewriteSyncsBeforeItRenames_data() { killedRewriteLeavesAWholeVersion_data(); }
-    void rewriteSyncsBeforeItRenames();
+    void rewriteLeavesAWholeVersionOnDisk_data();
+    void rewriteLeavesAWholeVersionOnDisk();
 };
 
 // Each row reads a file and, where the read succeeds, appends an entry.
@@ -183,14 +181,17 @@ void FilesTest::settingsLocation() {
 // Another process rewrites a list again and again and is killed at random
 // moments: a reader always gets one whole version, never a mix of two, never
 // one cut short. A list with a second name is rewritten in place; readers
-// then take the whole copy kept beside it while it exists.
-void FilesTest::killedRewriteLeavesAWholeVersion_data() {
+// then take the whole copy kept beside it while it exists. And a rewrite
+// reported as done is on disk: its system calls show the new contents (or
+// the whole copy of the old) synced before a rename puts them in place, the
+// folder after it.
+void FilesTest::rewriteLeavesAWholeVersionOnDisk_data() {
     QTest::addColumn<int>("pathLength"); // in place, long enough that a kill can cut a write
     QTest::newRow("replaced by rename") << 100;
     QTest::newRow("rewritten in place") << 3000;
 }
 
-void FilesTest::killedRewriteLeavesAWholeVersion() {
+void FilesTest::rewriteLeavesAWholeVersionOnDisk() {
     QFETCH(int, pathLength);
     ScopedTempCwd cwd;
     QList<QByteArray> whole;
@@ -198,11 +199,26 @@ void FilesTest::killedRewriteLeavesAWholeVersion() {
         whole << version(v, pathLength);
     writeBytes("l.xxa", whole.last());
     QVERIFY(pathLength < 1000 || addSecondName("l.xxa", "other.xxa"));
+    const QStringList rewrite{QCoreApplication::applicationFilePath(), RewriteFlag,
+                              QString::number(pathLength)};
+    QProcess strace;
+    strace.start("strace",
+                 QStringList{"-qq", "-y", "-e", "signal=none", "-e",
+                             "trace=fsync,fdatasync,rename,renameat,renameat2", "-o", "trace"} +
+                     rewrite + QStringList{"1"});
+    QVERIFY(strace.waitForFinished(10000));
+    QString calls = QString::fromUtf8(readBytes("trace")).replace(QDir::currentPath(), "{dir}");
+    calls.replace(QRegularExpression(R"(\.\w{6}(?=[>"]))"), ".new")
+        .remove(QRegularExpression(R"(\d+<|[>"]| *= 0)"));
+    const QString replaced = "fsync({dir}/l.xxa.new)\nrename({dir}/l.xxa.new, {dir}/l.xxa)\n";
+    const QString copied =
+        "fsync({dir}/l.xxa.tovlan-backup.new)\nrename({dir}/l.xxa.tovlan-backup.new, "
+        "{dir}/l.xxa.tovlan-backup)\nfsync({dir})\nfsync({dir}/l.xxa)\n";
+    QCOMPARE(calls, (pathLength < 1000 ? replaced : copied) + "fsync({dir})\n");
     QSet<qsizetype> seen;
     for (int kill = 1; kill <= 60; ++kill) {
         QProcess writer;
-        writer.start(QCoreApplication::applicationFilePath(),
-                     {RewriteFlag, QString::number(pathLength)});
+        writer.start(rewrite[0], rewrite.mid(1));
         QVERIFY(writer.waitForReadyRead(10000));
         QThread::usleep(QRandomGenerator::global()->bounded(100000));
         writer.kill();
@@ -216,30 +232,6 @@ void FilesTest::killedRewriteLeavesAWholeVersion() {
         QVERIFY2(!seen.contains(-1), qPrintable(QString("kill %1: no whole version").arg(kill)));
     }
     QVERIFY(seen.size() > 1); // the kills landed in different rewrites
-}
-
-// A change reported as done is on disk: the new contents (or the whole copy
-// of the old) are synced before a rename puts them in place, the folder
-// after it, as the system calls of one rewrite show.
-void FilesTest::rewriteSyncsBeforeItRenames() {
-    QFETCH(int, pathLength);
-    ScopedTempCwd cwd;
-    writeBytes("l.xxa", version(0, pathLength));
-    QVERIFY(pathLength < 1000 || addSecondName("l.xxa", "other.xxa"));
-    QProcess strace;
-    strace.start("strace", {"-qq", "-y", "-e", "signal=none", "-e",
-                            "trace=fsync,fdatasync,rename,renameat,renameat2", "-o", "trace",
-                            QCoreApplication::applicationFilePath(), RewriteFlag,
-                            QString::number(pathLength), "1"});
-    QVERIFY(strace.waitForFinished(10000));
-    QString calls = QString::fromUtf8(readBytes("trace")).replace(QDir::currentPath(), "{dir}");
-    calls.replace(QRegularExpression(R"(\.\w{6}(?=[>"]))"), ".new")
-        .remove(QRegularExpression(R"(\d+<|[>"]| *= 0)"));
-    const QString replaced = "fsync({dir}/l.xxa.new)\nrename({dir}/l.xxa.new, {dir}/l.xxa)\n";
-    const QString copied =
-        "fsync({dir}/l.xxa.tovlan-backup.new)\nrename({dir}/l.xxa.tovlan-backup.new, "
-        "{dir}/l.xxa.tovlan-backup)\nfsync({dir})\nfsync({dir}/l.xxa)\n";
-    QCOMPARE(calls, (pathLength < 1000 ? replaced : copied) + "fsync({dir})\n");
 }
 
 int main(int argc, char** argv) {
