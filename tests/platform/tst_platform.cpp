@@ -130,8 +130,9 @@ class PlatformTest : public QObject {
     void realMenuChoosesWithTheButtonsItsFlagsAllow() {
         QtPlatform real;
         QString chosen; // flags/button of each click that chose
+        int x = 0;      // Qt 6.8 ignores a release where the pointer is still where the menu opened
         for (const auto& [flags, button] :
-             {std::pair{0, Qt::RightButton}, {0, Qt::LeftButton}, {2, Qt::RightButton}}) {
+             {std::pair{0, Qt::LeftButton}, {0, Qt::RightButton}, {2, Qt::RightButton}}) {
             QMenu menu;
             QAction* item = menu.addAction(
                 "閉じる", [&] { chosen += QString(" %1/%2").arg(flags).arg(button); });
@@ -139,7 +140,7 @@ class PlatformTest : public QObject {
                 QTest::mouseClick(&menu, button, {}, menu.actionGeometry(item).center());
                 menu.close();
             });
-            real.popupMenu(&menu, flags, QPoint(100, 100));
+            real.popupMenu(&menu, flags, QPoint(x += 200, 100)); // away from the last click
         }
         QCOMPARE(chosen, " 0/1 2/2"); // the left button with flags 0, the right with flags 2
     }
