@@ -1,6 +1,6 @@
 // The list and settings file formats byte for byte, and a rewrite killed at
-// any moment. Started with --rewrite-forever, this program is the process
-// that gets killed.
+// any moment, and the order of a rewrite's syncs. Started with --rewrite,
+// this program is the process that gets killed or traced.
 #include "ErrorNumbers.h"
 #include "FaultInjection.h"
 #include "SafeWrite.h"
@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTest>
 #include <QThread>
@@ -19,7 +20,7 @@
 
 namespace {
 
-const char RewriteFlag[] = "--rewrite-forever";
+const char RewriteFlag[] = "--rewrite";
 
 // Whole versions differ in size and text, so a cut one matches none of them.
 QByteArray version(int v, int pathLength) {
@@ -47,8 +48,8 @@ class FilesTest : public QObject {
     void settingsFile_data();
     void settingsFile();
     void settingsLocation();
-    void killedRewriteLeavesAWholeVersion_data();
-    void killedRewriteLeavesAWholeVersion();
+    void rewriteLeavesAWholeVersionOnDisk_data();
+    void rewriteLeavesAWholeVersionOnDisk();
 };
 
 // Each row reads a file and, where the read succeeds, appends an entry.
@@ -180,14 +181,17 @@ void FilesTest::settingsLocation() {
 // Another process rewrites a list again and again and is killed at random
 // moments: a reader always gets one whole version, never a mix of two, never
 // one cut short. A list with a second name is rewritten in place; readers
-// then take the whole copy kept beside it while it exists.
-void FilesTest::killedRewriteLeavesAWholeVersion_data() {
+// then take the whole copy kept beside it while it exists. And a rewrite
+// reported as done is on disk: its system calls show the new contents (or
+// the whole copy of the old) synced before a rename puts them in place, the
+// folder after it.
+void FilesTest::rewriteLeavesAWholeVersionOnDisk_data() {
     QTest::addColumn<int>("pathLength"); // in place, long enough that a kill can cut a write
     QTest::newRow("replaced by rename") << 100;
     QTest::newRow("rewritten in place") << 3000;
 }
 
-void FilesTest::killedRewriteLeavesAWholeVersion() {
+void FilesTest::rewriteLeavesAWholeVersionOnDisk() {
     QFETCH(int, pathLength);
     ScopedTempCwd cwd;
     QList<QByteArray> whole;
@@ -195,11 +199,26 @@ void FilesTest::killedRewriteLeavesAWholeVersion() {
         whole << version(v, pathLength);
     writeBytes("l.xxa", whole.last());
     QVERIFY(pathLength < 1000 || addSecondName("l.xxa", "other.xxa"));
+    const QStringList rewrite{QCoreApplication::applicationFilePath(), RewriteFlag,
+                              QString::number(pathLength)};
+    QProcess strace;
+    strace.start("strace",
+                 QStringList{"-qq", "-y", "-e", "signal=none", "-e",
+                             "trace=fsync,fdatasync,rename,renameat,renameat2", "-o", "trace"} +
+                     rewrite + QStringList{"1"});
+    QVERIFY(strace.waitForFinished(10000));
+    QString calls = QString::fromUtf8(readBytes("trace")).replace(QDir::currentPath(), "{dir}");
+    calls.replace(QRegularExpression(R"(\.\w{6}(?=[>"]))"), ".new")
+        .remove(QRegularExpression(R"(\d+<|[>"]| *= 0)"));
+    const QString replaced = "fsync({dir}/l.xxa.new)\nrename({dir}/l.xxa.new, {dir}/l.xxa)\n";
+    const QString copied =
+        "fsync({dir}/l.xxa.tovlan-backup.new)\nrename({dir}/l.xxa.tovlan-backup.new, "
+        "{dir}/l.xxa.tovlan-backup)\nfsync({dir})\nfsync({dir}/l.xxa)\n";
+    QCOMPARE(calls, (pathLength < 1000 ? replaced : copied) + "fsync({dir})\n");
     QSet<qsizetype> seen;
     for (int kill = 1; kill <= 60; ++kill) {
         QProcess writer;
-        writer.start(QCoreApplication::applicationFilePath(),
-                     {RewriteFlag, QString::number(pathLength)});
+        writer.start(rewrite[0], rewrite.mid(1));
         QVERIFY(writer.waitForReadyRead(10000));
         QThread::usleep(QRandomGenerator::global()->bounded(100000));
         writer.kill();
@@ -216,14 +235,15 @@ void FilesTest::killedRewriteLeavesAWholeVersion() {
 }
 
 int main(int argc, char** argv) {
-    if (argc == 3 && qstrcmp(argv[1], RewriteFlag) == 0) {
+    if (argc >= 3 && qstrcmp(argv[1], RewriteFlag) == 0) {
         std::puts("writing");
         std::fflush(stdout);
-        for (int i = 0;; ++i) {
+        for (int i = 0; argc == 3 || i < std::atoi(argv[3]); ++i) {
             if (writeWholeFile(QByteArray("l.xxa"), version(i % 5, std::atoi(argv[2]))) !=
                 ErrorNumber::None)
                 return 1;
         }
+        return 0;
     }
     // In memory, where syncs cost nothing, a kill lands inside a write as
     // often as between writes.

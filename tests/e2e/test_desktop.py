@@ -72,10 +72,10 @@ class TrayTest(DesktopTest):
         self.notes = os.path.join(self.folder, "notes")
 
     def noting_script(self, name):
-        """A program that notes its name, arguments and fds 0 to 2, then runs on a while."""
+        """A program that notes its name, arguments, fds 0 to 2 and QT_NO_GLIB, then runs on a while."""
         with open(os.path.join(self.folder, name), "w") as script:
             script.write(f'#!/bin/sh\nfds=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n'
-                         f'printf "%s\\n" "$0" "$@" "$fds" >{self.notes}.new\n'
+                         f'printf "%s\\n" "$0" "$@" "$fds" "QT_NO_GLIB=$QT_NO_GLIB" >{self.notes}.new\n'
                          f'mv {self.notes}.new {self.notes} && sleep 2\n')
         os.chmod(script.name, 0o755)
         return script.name
@@ -101,6 +101,10 @@ class TrayTest(DesktopTest):
         other = other_window((x - 50, y - 50, width + 100, height + 100))
         self.assertAbove(launcher, other)
         icon = self.into_tray(launcher)
+        click(icon.x + 2, icon.y + 2)
+        time.sleep(1)  # past the double-click time, so the next click starts afresh
+        self.assertEqual((viewable(launcher.window), popups(launcher.pid)), (False, []),
+                         "one click does nothing")
         click(icon.x + 2, icon.y + 2, repeat=2)
         wait(lambda: (viewable(launcher.window), tray_icons(launcher.pid)), (True, []))
         self.assertAbove(launcher, other)
@@ -122,13 +126,15 @@ class TrayTest(DesktopTest):
         document = self.noting_script("議事録 メモ.txt")  # runnable, as on an exFAT or SMB mount
         program, url = self.noting_script("週報 作成.sh"), "tovlan-e2e:page?q=1"
         rows = [(program, [program]), (document, [handler, document]), (url, [handler, url])]
-        # QT_NO_GLIB would stop Qt running GLib's loop, where GIO starts what it opens.
+        # QT_NO_GLIB would stop Qt running GLib's loop, where GIO starts what it opens;
+        # what the launcher starts gets the user's value back.
         launcher = self.launcher([(f"名前{n}", target) for n, (target, _) in enumerate(rows)],
                                  env={"QT_NO_GLIB": "1"})
         own = [os.readlink(f"/proc/{launcher.pid}/fd/{fd}") for fd in range(3)]
         for target, noted in rows:
             with self.subTest(target):
-                self.assertEqual(self.run_next(launcher), noted + own, "started without pipes")
+                self.assertEqual(self.run_next(launcher), noted + own + ["QT_NO_GLIB=1"],
+                                 "started without pipes, with the user's Qt variables")
                 asked = time.monotonic()
                 accessible(launcher.pid, "Tovlan")
                 self.assertLess(time.monotonic() - asked, 0.5, "the window answers at once")

@@ -1,8 +1,9 @@
 // The desktop services under the launcher, on a scratch desktop whose
 // mimeapps.list names the test's own handler: the variables Qt alone gets,
 // starting a program on its own, opening a target as the shell's "open", and
-// the work area that panels leave.
+// the work area that panels leave, and a real menu's buttons.
 #include "QtEnvironment.h"
+#include "QtPlatform.h"
 #include "ShellOpen.h"
 #include "SpawnDetached.h"
 #include "TestFiles.h"
@@ -11,7 +12,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -121,6 +125,31 @@ class PlatformTest : public QObject {
         QCOMPARE(environment(), user);
     }
 
+    // The promise the launcher's rows read from the flags handed to the fake:
+    // a menu opened with flags 0 ("op1/0") chooses with the left button only,
+    // one opened with flags 2 ("tasukumenu/2") with either.
+    void realMenuChoosesWithTheButtonsItsFlagsAllow() {
+        QtPlatform real;
+        QString chosen; // flags/button of each click that chose
+        for (const auto& [flags, button] :
+             {std::pair{0, Qt::LeftButton}, {0, Qt::RightButton}, {2, Qt::RightButton}}) {
+            QMenu menu;
+            QAction* item = menu.addAction(
+                "閉じる", [&] { chosen += QString(" %1/%2").arg(flags).arg(button); });
+            QTimer::singleShot(100, &menu, [&] {
+                const QPoint on = menu.actionGeometry(item).center();
+                // A menu takes a release only once the pointer has moved in it.
+                QMouseEvent move(QEvent::MouseMove, on, menu.mapToGlobal(on), {}, {}, {});
+                for (int i = 0; i < 7; ++i)
+                    QCoreApplication::sendEvent(&menu, &move);
+                QTest::mouseClick(&menu, button, {}, on);
+                menu.close();
+            });
+            real.popupMenu(&menu, flags, QPoint(100, 100));
+        }
+        QCOMPARE(chosen, " 0/1 2/2"); // the left button with flags 0, the right with flags 2
+    }
+
     // Panels on a desktop of two monitors, the primary one on the right: a
     // panel takes its band from the primary monitor only where the band
     // reaches into it. Struts: left, right, top, bottom, then each band's
@@ -227,5 +256,5 @@ class PlatformTest : public QObject {
     }
 };
 
-QTEST_GUILESS_MAIN(PlatformTest)
+QTEST_MAIN(PlatformTest)
 #include "tst_platform.moc"
