@@ -71,13 +71,6 @@ QString listFile(LauncherFixture& f) {
                : "l.xxa=" + lines;
 }
 
-// "+" for the launcher's icon with its tip, "+?" for any other, "-" for a removal.
-QString traySign(const FakePlatform::TrayCall& call, const QWidget& w) {
-    if (call.message == NIM_DELETE)
-        return "-";
-    return call.data.hWnd == w.winId() && QByteArray(call.data.szTip) == "Tovlan" ? "+" : "+?";
-}
-
 // What the user sees, in one line (see the notation above userPaths_data).
 QString seenIn(LauncherFixture& f) {
     Form1& w = *f.launcher;
@@ -92,10 +85,8 @@ QString seenIn(LauncherFixture& f) {
         s << "minimised";
     if (!(w.windowFlags() & Qt::WindowStaysOnTopHint))
         s << "not-topmost";
-    QString calls = "tray";
-    for (const FakePlatform::TrayCall& call : p.trayCalls)
-        calls += traySign(call, w);
-    s << (p.trayCalls.isEmpty() ? "" : calls);
+    if (p.trayIconOf)
+        s << (p.trayIconOf == &w ? "tray" : "tray?");
     const QWidget* focus = QApplication::focusWidget(); // a menu from the keys opens under it
     const auto under = focus ? focus->mapToGlobal(QPoint(0, focus->height())) : QPoint();
     for (qsizetype i = 0; i < p.popups.size(); ++i) {
@@ -124,13 +115,12 @@ QString seenIn(LauncherFixture& f) {
     for (const char* item : {"sk9", "sk10", "sk11", "sk12"})
         s << (find<QAction>(w, item)->isChecked() ? item : "");
     for (const FakePlatform::Launch& run : p.launches)
-        s << "ran " + (run.undecoded.isEmpty() ? run.file : "bytes");
+        s << "ran " + (run.undecoded.isEmpty() ? run.target : "bytes");
     s << p.messages << p.inputPrompts;
-    for (const OPENFILENAME& r : p.openDialogs) { // by its owner, with its title, from a folder
-        const bool right =
-            r.hwndOwner == (options ? *options : w).winId() && r.lpstrTitle == "ファイルを開く" &&
-            (options || r.lpstrFilter.startsWith(QString("ショートカット") + QChar(0) + "*.xxa"));
-        const QString folder = QFileInfo(r.lpstrInitialDir.section(QChar(0), 0, 0)).fileName();
+    for (const auto& d : p.openDialogs) { // by its owner, with its title, from a folder
+        const bool right = d.owner == (options ? options : &w) && d.title == "ファイルを開く" &&
+                           (options || d.nameFilters == QStringList{"ショートカット (*.xxa)"});
+        const QString folder = QFileInfo(d.start).fileName();
         s << (right ? "browsed" : "browsed?") + (folder.isEmpty() ? "" : "@" + folder);
     }
     s << (p.ended ? "ended" : "");
@@ -269,7 +259,8 @@ class LauncherTest : public QObject {
 //
 // Steps:
 //   sk7, hyouzi, ...    the launcher's menu item of that name, triggered
-//   512:517             the tray icon's notification: message 512, code 517
+//   tray:right          the tray icon's click: the right button's release
+//   tray:double         a double-click on it
 //   F1:x, F2:x, F3:x    x in the launcher, the delete or the options dialog
 //                       (Form1, Form2, Form3), made active first:
 //     Text1=text          typed into the box, or the combo box's edit text
@@ -294,7 +285,7 @@ class LauncherTest : public QObject {
 //   folder, nolist      l.xxa made a folder, or removed
 //   name:x, answer:x    the next answer of the input box, of the open-file
 //                       dialog (for answer:, one of userPaths' answers)
-//   notray, unopenable  the desktop has no tray; the shell fails to open
+//   notray, unopenable  the desktop has no tray; the target does not open
 //   close, show         the launcher asked to close; shown again, as a
 //                       closing dialog shows it
 //   panel               a panel takes the bottom of the work area
@@ -302,8 +293,8 @@ class LauncherTest : public QObject {
 //
 // Seen, in this order, only where it differs from a launcher just started on
 // l.xxa (一,二,三), shown and on top: the launcher's names, "()" for none;
-// hidden or minimised; not-topmost; "tray" and a sign for each call (+ the
-// launcher's icon, +? any other, - a removal); each popup as menu/flags,
+// hidden or minimised; not-topmost; "tray" where the launcher's icon is in
+// the tray ("tray?" another window's); each popup as menu/flags,
 // with @focus where it opened under the focused control, @? elsewhere;
 // Form3, with [name,path] where its boxes are not fresh; Form2[its names];
 // Form2-off-centre, Form3-off-centre; quick: the menu's quick files where
@@ -315,16 +306,16 @@ class LauncherTest : public QObject {
 // ended; "saved" and the settings values that changed.
 void LauncherTest::userPaths_data() {
     rows({
-        {"start:1|a.xxa,,c.xxa close", "hidden tray+ quick:sk15=a.xxa sk17=c.xxa TL sk9"},
-        {"start:2|,b.xxa close", "hidden tray+ quick:sk15= sk16=b.xxa BL sk10"},
+        {"start:1|a.xxa,,c.xxa close", "hidden tray quick:sk15=a.xxa sk17=c.xxa TL sk9"},
+        {"start:2|,b.xxa close", "hidden tray quick:sk15= sk16=b.xxa BL sk10"},
         // An empty quick file loads nothing; the next load falls back to Cat.xxa.
-        {"start:2|,b.xxa sk15 close", "猫 hidden tray+ quick:sk15= sk16=b.xxa BL sk10"},
-        {"start:0| close", "hidden tray+ quick:"},
-        {"start:none close", "猫 hidden tray+ quick:"}, // Cat.xxa from the next load on
+        {"start:2|,b.xxa sk15 close", "猫 hidden tray quick:sk15= sk16=b.xxa BL sk10"},
+        {"start:0| close", "hidden tray quick:"},
+        {"start:none close", "猫 hidden tray quick:"}, // Cat.xxa from the next load on
         // A list path is the bytes of its file: registering writes there, OK
         // keeps every byte of the settings; a code page 932 name on disk
         // counts only where the UTF-8 one does not exist.
-        {"start:bytes sk7 F3:Text1=四 F3:Command1 F3:OK", "本物,四 tray+ quick:sk15=l�.xxa"},
+        {"start:bytes sk7 F3:Text1=四 F3:Command1 F3:OK", "本物,四 tray quick:sk15=l�.xxa"},
         {"start:bytes sk15 sk2", "速 Form2[速] quick:sk15=l�.xxa"},
         {"start:bytes F1:0 F1:Command1", "本物 quick:sk15=l�.xxa ran bytes"},
         {"start:bytes sk15 answer:shown sk13", "本物 quick:sk15=l�.xxa browsed"},
@@ -345,23 +336,22 @@ void LauncherTest::userPaths_data() {
         {"sk17", "Q3"},
         // A list that fails to load leaves the dialogs on the list shown.
         {"sk18 sk2", "() Form2[一,二,三]"},
-        {"notray hyouzi", "minimised tray+"},
+        {"notray hyouzi", "minimised"},
         {"sk4", "ended"},
-        {"close show sk4", "tray+- ended"},
-        {"hyouzi Modosu", "tray+-"},
-        {"Toziru", "tray- ended"},
-        {"l:一,/1,二,/2,三,/3,四,/4 close", "一,二,三,四 hidden tray+ l.xxa+四,/4"},
+        {"close show sk4", "ended"},
+        {"hyouzi Modosu", ""},
+        {"hyouzi Toziru", "hidden ended"},
+        {"l:一,/1,二,/2,三,/3,四,/4 close", "一,二,三,四 hidden tray l.xxa+四,/4"},
         // Only the codes the icon sends for right up and double click act.
-        {"hyouzi 512:517", "hidden tray+ tasukumenu/2"},
-        {"hyouzi 512:515", "tray+-"},
-        {"hyouzi 512:512 512:513 512:514 512:516 513:517", "hidden tray+"},
+        {"hyouzi tray:right", "hidden tray tasukumenu/2"},
+        {"hyouzi tray:double", ""},
         {"F1:Command1:right", "op1/0"},
         {"F1:Form1:right", "op1/0"},
         {"F1:Command1:left F1:Command1:middle F1:Form1:left", ""},
         {"F1:Combo1:Shift+F10", "op1/0@focus"},
         {"F1:Command1:Menu", "op1/0@focus"},
-        {"F1:Combo1:Delete", "hidden tray+"},
-        {"F1:Command1:Delete", "hidden tray+"},
+        {"F1:Combo1:Delete", "hidden tray"},
+        {"F1:Command1:Delete", "hidden tray"},
         // Typing 三 in the edit field picks nothing: 二 stays picked.
         {"F1:1 F1:Combo1=三 F1:Command1:Return", "ran /2"},
         {"F1:1 F1:Combo1=三 F1:Combo1:Return F1:Combo1:F10 F1:Combo1:request F1:Command1",
@@ -387,16 +377,16 @@ void LauncherTest::userPaths_data() {
         {"sk7 F3:Text1=😀 F3:Command1", "Form3[😀,C:\\] 書き込みエラー"},
         // A new list's file is made by its first registration.
         {"name:memo new sk7 F3:Text1=新 F3:Command1 F3:OK",
-         "新 tray+ ファイル名を記入してください。"},
+         "新 tray ファイル名を記入してください。"},
         // OK saves the boxes, keeps the corner as it stands in the file, and
         // the launcher reloads its list; Close saves nothing, reloads nothing.
         {"sk7 hyouzi F3:Text1=四 F3:Command1 F3:Text3=n.xxa F3:Text7= F3:OK",
-         "一,二,三,四 tray++ l.xxa+四,C:\\ saved start=n.xxa q4="},
-        {"sk7 sk10 F3:Text3=n.xxa F3:OK:Return", "tray+ BL sk10 saved start=n.xxa corner=2"},
-        {"sk7 F3:Text3=n.xxa F3:OK sk11", "tray+ TR sk11 saved start=n.xxa corner=3"},
-        {"sk7 hyouzi F3:Command1 F3:Command10:Return", "tray+ l.xxa+,C:\\"},
+         "一,二,三,四 tray l.xxa+四,C:\\ saved start=n.xxa q4="},
+        {"sk7 sk10 F3:Text3=n.xxa F3:OK:Return", "tray BL sk10 saved start=n.xxa corner=2"},
+        {"sk7 F3:Text3=n.xxa F3:OK sk11", "tray TR sk11 saved start=n.xxa corner=3"},
+        {"sk7 hyouzi F3:Command1 F3:Command10:Return", "tray l.xxa+,C:\\"},
         {"sk7 F3:Command2:Num+Enter", "Form3[,] browsed"},
-        {"sk7 hyouzi F3:Text1:Escape", "tray+"},
+        {"sk7 hyouzi F3:Text1:Escape", "tray"},
         {"sk7 F3:Text1=四 F3:Text1:Return", "Form3[四,C:\\]"},
         // Deleting reads the file again and removes the entry picked, if it
         // still stands where the dialog shows it.
@@ -414,9 +404,9 @@ void LauncherTest::userPaths_data() {
         {"sk2 sk7 F2:2 F3:Text1=四 F3:Command1 F2:Command1 F2:0 F3:Text1=五 "
          "F3:Command1 F2:Command1",
          "Form3 Form2[二,四,五] l.xxa=二,/2,四,C:\\,五,C:\\"},
-        {"sk2 F2:0 F2:Command1 hyouzi F2:close", "tray+ l.xxa=二,/2,三,/3"},
-        {"sk2 F2:0 F2:Command1 F2:Command2:Return", "二,三 tray+ l.xxa=二,/2,三,/3"},
-        {"sk2 hyouzi F2:Combo1:Escape", "tray+"},
+        {"sk2 F2:0 F2:Command1 hyouzi F2:close", "tray l.xxa=二,/2,三,/3"},
+        {"sk2 F2:0 F2:Command1 F2:Command2:Return", "二,三 tray l.xxa=二,/2,三,/3"},
+        {"sk2 hyouzi F2:Combo1:Escape", "tray"},
         // A dropped link opens the options dialog with it filled in, for 登録.
         {"drop:file://{dir}/報告書.pdf F3:Command1", "Form3 l.xxa+報告書.pdf,{dir}/報告書.pdf"},
         {"drop:file://{dir}/資料/", "Form3[資料,{dir}/資料]"},
@@ -458,9 +448,9 @@ void LauncherTest::userPaths() {
         const QString what = step.section(':', 0, 0), how = step.section(':', 1);
         Form1& w = *f.launcher;
         if (step == "notray")
-            f.platform.trayAddSucceeds = false;
+            f.platform.trayAvailable = false;
         else if (step == "unopenable")
-            f.platform.shellResult = 2;
+            f.platform.openResult = OpenResult::NotFound;
         else if (step == "close")
             w.close();
         else if (step == "show")
@@ -487,8 +477,9 @@ void LauncherTest::userPaths() {
         else if (QWidget* in = what == "F1" ? &w : topLevel(qPrintable("Form" + what.mid(1)));
                  what[0] == 'F')
             QVERIFY2(in && (act(*in, how), true), "the window is not open");
-        else if (what[0].isDigit())
-            f.tray(how.toInt(), what.toUInt());
+        else if (what == "tray")
+            emit f.platform.trayIconClicked(how == "right" ? TrayClick::RightButtonUp
+                                                           : TrayClick::DoubleClick);
         else
             f.trigger(qPrintable(step));
     }
@@ -540,9 +531,9 @@ void LauncherTest::optionsTabOrderAndBrowseButtons() {
             f.platform.openFileAnswers.push_back("/u/" + box->objectName());
             QTest::keyClick(browse, Qt::Key_Return);
             QCOMPARE(qobject_cast<QLineEdit*>(box)->text(), "/u/" + box->objectName());
-            QCOMPARE(f.platform.openDialogs.last().lpstrInitialDir, QString());
-            QCOMPARE(f.platform.openDialogs.last().lpstrFilter.section(QChar(0), 1, 1),
-                     box->objectName() == "Text2" ? "*.exe" : "*.xxa");
+            QCOMPARE(f.platform.openDialogs.last().start, QString());
+            QCOMPARE(f.platform.openDialogs.last().nameFilters.value(0),
+                     box->objectName() == "Text2" ? "exe (*.exe)" : "ショートカット (*.xxa)");
             QTest::keyClick(browse, Qt::Key_Return);
             QCOMPARE(qobject_cast<QLineEdit*>(box)->text(), QString());
         }

@@ -209,10 +209,10 @@ class PlatformTest : public QObject {
     void opensThroughTheDesktopsHandlers_data() {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QByteArray>("undecoded");
-        QTest::addColumn<int>("result");
+        QTest::addColumn<OpenResult>("result");
         QTest::addColumn<QByteArray>("handled"); // the handler's argument; null: not run
         QTest::addColumn<bool>("late");          // a failure told after the answer
-        const int ok = ShellResult::Success, missing = ShellResult::FileNotFound;
+        const OpenResult ok = OpenResult::Opened, missing = OpenResult::NotFound;
         const QByteArray memo = path("/memo"), raw = path("/\x93\xfa\xff.txt"), no;
         const QByteArray rawMissing = path("/\x93\xfb\xff.txt");
         QTest::newRow("file url") << "file://" + QString(memo) << no << ok << memo << false;
@@ -232,7 +232,7 @@ class PlatformTest : public QObject {
         QTest::newRow("undecodable name, missing")
             << QString::fromUtf8(rawMissing) << rawMissing << missing << no << false;
         QTest::newRow("entry of no program")
-            << "broken.desktop" << no << ShellResult::NoAssociation << no << false;
+            << "broken.desktop" << no << OpenResult::NoHandler << no << false;
         QTest::newRow("empty") << QString() << no << missing << no << false;
         QTest::newRow("drive letter") << "C:\\app.exe" << no << missing << no << false;
     }

@@ -14,29 +14,28 @@
 class FakePlatform : public Platform {
   public:
     struct Launch {
-        QString operation;
-        QString file;
+        QString target;
         QByteArray undecoded;
     };
-    struct TrayCall {
-        quint32 message;
-        NOTIFYICONDATA data;
+    struct OpenDialog {
+        QWidget* owner;
+        QString title;
+        QStringList nameFilters;
+        QString start;
     };
 
     // Answers, consumed in order. An empty queue answers "cancel".
     std::deque<QString> inputAnswers;
     // A file path to "choose" in the open-file dialog, or nullopt to cancel.
     std::deque<std::optional<QString>> openFileAnswers;
-    int shellResult = 42;
-    bool trayAddSucceeds = true;
+    OpenResult openResult = OpenResult::Opened;
+    bool trayAvailable = true;
 
-    // Each prompt of a message or input box, its title and style after it
-    // where they are not the program's title and no icon.
     QStringList messages;
     QStringList inputPrompts;
-    QList<OPENFILENAME> openDialogs; // the record as each call received it
+    QList<OpenDialog> openDialogs;
     QList<Launch> launches;
-    QList<TrayCall> trayCalls;
+    QWidget* trayIconOf = nullptr; // the window whose icon is in the tray
     QList<QMenu*> popups;
     QMenu* trayMenu = nullptr;
     QList<int> popupFlags;
@@ -53,17 +52,26 @@ class FakePlatform : public Platform {
     QPoint lastMoveTwips;
     QWidget* lastMoved = nullptr;
 
-    void messageBox(const QString& prompt, int style, const QString& title) override {
-        messages << prompt + asked(title, style);
+    void showMessage(const QString& text) override { messages << text; }
+    QString askText(const QString& prompt) override {
+        inputPrompts << prompt;
+        return next(inputAnswers).value_or(QString());
     }
-    QString inputBox(const QString& prompt, const QString& title) override;
-    bool getOpenFileName(OPENFILENAME& record) override;
-    int shellExecute(QWidget*, const QString& operation, const QString& file,
-                     const QByteArray& undecoded) override {
-        launches.append({operation, file, undecoded});
-        return shellResult;
+    std::optional<QString> chooseFileToOpen(QWidget* owner, const QString& title,
+                                            const QStringList& nameFilters,
+                                            const QString& start) override {
+        openDialogs.append({owner, title, nameFilters, start});
+        return next(openFileAnswers).value_or(std::nullopt);
     }
-    bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
+    OpenResult openTarget(QWidget*, const QString& target, const QByteArray& undecoded) override {
+        launches.append({target, undecoded});
+        return openResult;
+    }
+    bool showTrayIcon(QWidget* window) override {
+        trayIconOf = trayAvailable ? window : trayIconOf;
+        return trayAvailable;
+    }
+    void hideTrayIcon() override { trayIconOf = nullptr; }
     void setTrayMenu(QMenu* menu) override { trayMenu = menu; }
     // As the desktop's does: the window keeps the hint until something drops it.
     void setTopmost(QWidget* window) override {
@@ -87,7 +95,11 @@ class FakePlatform : public Platform {
     void endProgram() override { ended = true; }
 
   private:
-    static QString asked(const QString& title, int style) {
-        return title == "Tovlan" && style == 0 ? "" : QString(" [%1 %2]").arg(title).arg(style);
+    template <typename T> static std::optional<T> next(std::deque<T>& answers) {
+        if (answers.empty())
+            return std::nullopt;
+        T answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
 };

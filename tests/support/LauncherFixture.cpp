@@ -1,7 +1,6 @@
 #include "LauncherFixture.h"
 
 #include "SafeWrite.h"
-#include "TrayCallbackEvent.h"
 
 #include <QAction>
 #include <QApplication>
@@ -66,11 +65,6 @@ QWidget& LauncherFixture::openDialog(const char* action) {
     if (!dialog)
         qFatal("%s showed no dialog", action);
     return *dialog;
-}
-
-void LauncherFixture::tray(qintptr code, quint32 message) {
-    TrayCallbackEvent event(message, code);
-    QCoreApplication::sendEvent(launcher.get(), &event);
 }
 
 QWidget* topLevel(const char* objectName) {

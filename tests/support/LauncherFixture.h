@@ -37,8 +37,6 @@ struct LauncherFixture {
     void trigger(const char* action);
     // Opens オプション ("sk7") or 消去 ("sk2") from the menu; the window it shows.
     QWidget& openDialog(const char* action);
-    // The tray icon's notification as the tray layer delivers it.
-    void tray(qintptr code, quint32 message = 512);
 };
 
 // A shown top-level window by object name ("Form3"), or nullptr.
