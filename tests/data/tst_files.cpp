@@ -43,66 +43,12 @@ QByteArray settings(const QString& startup, const QStringList& quickFiles, const
 class FilesTest : public QObject {
     Q_OBJECT
   private slots:
-    void listFile_data();
-    void listFile();
     void settingsFile_data();
     void settingsFile();
     void settingsLocation();
     void rewriteLeavesAWholeVersionOnDisk_data();
     void rewriteLeavesAWholeVersionOnDisk();
 };
-
-// Each row reads a file and, where the read succeeds, appends an entry.
-void FilesTest::listFile_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<ErrorNumber>("error");
-    QTest::addColumn<int>("count");           // entries begun
-    QTest::addColumn<QString>("name");        // appended, with the path "/new"
-    QTest::addColumn<QByteArray>("appended"); // the file after it; empty: refused
-    // Display names take the Windows forms of what Japanese input on Linux gives.
-    const QByteArray entry = listBytes({"～∥－", "/new"});
-    auto add = [](const char* tag, const QByteArray& bytes, ErrorNumber error, int count,
-                  const QByteArray& appended = {}, const QString& name = "〜‖−") {
-        QTest::newRow(tag) << bytes << error << count << name << appended;
-    };
-    const QByteArray kept = listBytes({"表", "C:\\ソフト\\表.exe"}) + "a\x85\x40z\r\nx\x81\r\n";
-    add("code page 932, CR LF, undecodable bytes kept", kept, ErrorNumber::None, 2, kept + entry);
-    add("lone CR, lone LF, no last line end", "a\rb\nx\r\nc\rd", ErrorNumber::None, 2,
-        "a\r\nb\nx\r\nc\r\nd\r\n" + entry);
-    add("two blank lines after the last entry", "a\r\nb\r\n\r\n\r\n", ErrorNumber::None, 2,
-        "a\r\nb\r\n\r\n\r\n" + entry);
-    add("one blank line after the last entry", "a\r\nb\r\n\r\n", ErrorNumber::InputPastEnd, 2);
-    add("empty file", "", ErrorNumber::None, 0, entry);
-    add("98 entries", listBytes(numberedValues(98)), ErrorNumber::None, 98,
-        listBytes(numberedValues(98)) + entry);
-    add("99 entries, no room for more", listBytes(numberedValues(99)), ErrorNumber::None, 99);
-    add("100 entries", listBytes(numberedValues(100)), ErrorNumber::NoSlot, 100);
-    add("line too long", QByteArray("a\r\nb\r\n").append(40000, 'x'), ErrorNumber::BadFileFormat,
-        2);
-    add("emoji in code page 932", kept, ErrorNumber::None, 2, {}, "猫😺");
-    // "ﾃｽ" in code page 932 is valid UTF-8 ("ý"): the file would read back as other text.
-    add("code page 932 that reads as UTF-8", "a\r\n/a\r\n", ErrorNumber::None, 1, {}, "ﾃｽ");
-}
-
-void FilesTest::listFile() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(ErrorNumber, error);
-    QFETCH(int, count);
-    QFETCH(QString, name);
-    QFETCH(QByteArray, appended);
-    ScopedTempCwd cwd;
-    writeBytes("l.xxa", bytes);
-    ShortcutList list;
-    QCOMPARE(ReadShortcutList("l.xxa", list), error);
-    QCOMPARE(list.count, count);
-    if (error != ErrorNumber::None)
-        return;
-    const auto refusal =
-        count == MaxShortcutEntries ? ErrorNumber::NoSlot : ErrorNumber::CannotEncode;
-    QCOMPARE(AppendShortcutEntry("l.xxa", list, {name, "/new", {}, {}}),
-             appended.isEmpty() ? refusal : ErrorNumber::None);
-    QCOMPARE(readBytes("l.xxa"), appended.isEmpty() ? bytes : appended);
-}
 
 // Each row reads a file and writes it back unchanged.
 void FilesTest::settingsFile_data() {

@@ -114,9 +114,9 @@ QString seenIn(LauncherFixture& f) {
     s << listFile(f) << (p.lastMoved == &w ? cornerOf(p, &w) : "");
     for (const char* item : {"sk9", "sk10", "sk11", "sk12"})
         s << (find<QAction>(w, item)->isChecked() ? item : "");
-    for (const FakePlatform::Launch& run : p.launches)
-        s << "ran " + (run.undecoded.isEmpty() ? run.target : "bytes");
-    s << p.messages << p.inputPrompts;
+    for (const QString& target : p.launches)
+        s << "ran " + target;
+    s << p.messages;
     for (const auto& d : p.openDialogs) { // by its owner, with its title, from a folder
         const bool right = d.owner == (options ? options : &w) && d.title == "ファイルを開く" &&
                            (options || d.nameFilters == QStringList{"ショートカット (*.xxa)"});

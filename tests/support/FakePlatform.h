@@ -13,10 +13,6 @@
 // modal questions from queues the test fills beforehand.
 class FakePlatform : public Platform {
   public:
-    struct Launch {
-        QString target;
-        QByteArray undecoded;
-    };
     struct OpenDialog {
         QWidget* owner;
         QString title;
@@ -24,17 +20,15 @@ class FakePlatform : public Platform {
         QString start;
     };
 
-    // Answers, consumed in order. An empty queue answers "cancel".
-    std::deque<QString> inputAnswers;
-    // A file path to "choose" in the open-file dialog, or nullopt to cancel.
-    std::deque<std::optional<QString>> openFileAnswers;
+    // Answers of the input box and the open-file dialog, consumed in order;
+    // an empty answer or an empty queue is a cancel.
+    std::deque<QString> inputAnswers, openFileAnswers;
     OpenResult openResult = OpenResult::Opened;
     bool trayAvailable = true;
 
-    QStringList messages;
-    QStringList inputPrompts;
+    QStringList messages; // and each question's prompt, in order
     QList<OpenDialog> openDialogs;
-    QList<Launch> launches;
+    QStringList launches;          // each target; "bytes" where its undecoded bytes name it
     QWidget* trayIconOf = nullptr; // the window whose icon is in the tray
     QList<QMenu*> popups;
     QMenu* trayMenu = nullptr;
@@ -54,17 +48,18 @@ class FakePlatform : public Platform {
 
     void showMessage(const QString& text) override { messages << text; }
     QString askText(const QString& prompt) override {
-        inputPrompts << prompt;
-        return next(inputAnswers).value_or(QString());
+        messages << prompt;
+        return next(inputAnswers);
     }
     std::optional<QString> chooseFileToOpen(QWidget* owner, const QString& title,
                                             const QStringList& nameFilters,
                                             const QString& start) override {
         openDialogs.append({owner, title, nameFilters, start});
-        return next(openFileAnswers).value_or(std::nullopt);
+        const QString answer = next(openFileAnswers);
+        return answer.isEmpty() ? std::nullopt : std::optional(answer);
     }
     OpenResult openTarget(QWidget*, const QString& target, const QByteArray& undecoded) override {
-        launches.append({target, undecoded});
+        launches << (undecoded.isEmpty() ? target : "bytes");
         return openResult;
     }
     bool showTrayIcon(QWidget* window) override {
@@ -95,11 +90,10 @@ class FakePlatform : public Platform {
     void endProgram() override { ended = true; }
 
   private:
-    template <typename T> static std::optional<T> next(std::deque<T>& answers) {
-        if (answers.empty())
-            return std::nullopt;
-        T answer = answers.front();
-        answers.pop_front();
+    static QString next(std::deque<QString>& answers) {
+        const QString answer = answers.empty() ? QString() : answers.front();
+        if (!answers.empty())
+            answers.pop_front();
         return answer;
     }
 };
