@@ -10,8 +10,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -158,13 +158,6 @@ void drop(Form1& w, const QStringList& urls) {
         QCOMPARE(dropped.dropAction(), Qt::LinkAction);
 }
 
-// A file named by bytes, which need not be UTF-8, in the current folder.
-void writeNamed(const QByteArray& name, const QByteArray& bytes) {
-    std::FILE* file = std::fopen(name.constData(), "wb");
-    QVERIFY(file && std::fwrite(bytes.constData(), 1, bytes.size(), file) == size_t(bytes.size()));
-    QCOMPARE(std::fclose(file), 0);
-}
-
 // Starts afresh on the settings of a "start:" step, then frames the window
 // as the window manager does after it was placed.
 void restart(LauncherFixture& f, const QString& settings) {
@@ -173,10 +166,10 @@ void restart(LauncherFixture& f, const QString& settings) {
     if (settings == "bytes") {
         writeBytes(f.settingsFile(),
                    start + "l\xe9.xxa\r\n\r\n" + (start + "\r\n\r\n").repeated(3));
-        writeNamed(cp932("資料.xxa"), listBytes({"本物", "資料.txt"}));
-        writeNamed(cp932("資料.txt"), "");
-        writeNamed("l\xe9.xxa", listBytes({"速", "/s"}));
-        writeNamed("l\xef\xbf\xbd.xxa", listBytes({"DECOY", "/d"}));
+        makeFile(cp932("資料.xxa"), listBytes({"本物", "資料.txt"}));
+        makeFile(cp932("資料.txt"), "");
+        makeFile("l\xe9.xxa", listBytes({"速", "/s"}));
+        makeFile("l\xef\xbf\xbd.xxa", listBytes({"DECOY", "/d"}));
     } else if (settings != "none") {
         f.writeSettings("l.xxa", settings.section('|', 1).split(','), settings.section('|', 0, 0));
     }
@@ -298,7 +291,6 @@ class LauncherTest : public QObject {
     void userPaths_data() {
         rows({
             {"start:1|a.xxa,,c.xxa close", "hidden tray quick:sk15=a.xxa sk17=c.xxa TL sk9"},
-            {"start:2|,b.xxa close", "hidden tray quick:sk15= sk16=b.xxa BL sk10"},
             // An empty quick file loads nothing; the next load falls back to Cat.xxa.
             {"start:2|,b.xxa sk15 close", "猫 hidden tray quick:sk15= sk16=b.xxa BL sk10"},
             {"start:0| close", "hidden tray quick:"},
@@ -328,7 +320,6 @@ class LauncherTest : public QObject {
             // A list that fails to load leaves the dialogs on the list shown.
             {"sk18 sk2", "() Form2[一,二,三]"},
             {"notray hyouzi", "minimised"},
-            {"sk4", "ended"},
             {"close show sk4", "ended"},
             {"hyouzi Modosu", ""},
             {"hyouzi Toziru", "hidden ended"},
@@ -435,7 +426,7 @@ class LauncherTest : public QObject {
         writeBytes(f.cwd.file("plain.desktop"), "# x\r\n[Desktop Entry]\r\nName = My\\sTool\r\n");
         writeBytes(f.cwd.file("none.desktop"), "[Desktop Entry]\nExec=true\n");
         startWithLists(f);
-        QByteArray settings = f.settingsBytes();
+        QByteArray settings = readBytes(f.settingsFile());
         for (const QString& step : QString(QTest::currentDataTag()).split(' ')) {
             const QString what = step.section(':', 0, 0), how = step.section(':', 1);
             Form1& w = *f.launcher;
@@ -454,7 +445,7 @@ class LauncherTest : public QObject {
                 writeBytes(f.cwd.file("資料.xxa"), listBytes({"UTF8", "資料.txt"})),
                     writeBytes(f.cwd.file("資料.txt"), "");
             else if (what == "start")
-                restart(f, how), settings = f.settingsBytes();
+                restart(f, how), settings = readBytes(f.settingsFile());
             else if (what == "drop")
                 drop(w, QString(how).replace("{dir}", f.cwd.path()).split(','));
             else if (what == "name")
@@ -475,7 +466,7 @@ class LauncherTest : public QObject {
             else
                 f.trigger(qPrintable(step));
         }
-        QCOMPARE(seenIn(f) + saved(f.settingsBytes(), settings), seen);
+        QCOMPARE(seenIn(f) + saved(readBytes(f.settingsFile()), settings), seen);
         QCOMPARE(f.platform.trayMenu, find<QMenu>(*f.launcher, "tasukumenu"));
     }
 
@@ -584,12 +575,8 @@ class LauncherTest : public QObject {
     // Qt's own dialogs and menus speak Japanese too, whatever the locale.
     void qtTextsAreJapanese() {
         QVERIFY(installJapaneseQtTexts());
-        QFileDialog files;
-        files.setOption(QFileDialog::DontUseNativeDialog);
-        QStringList texts;
-        for (const QPushButton* button : files.findChildren<QPushButton*>())
-            texts << button->text();
-        QVERIFY(texts.contains("キャンセル"));
+        QCOMPARE(QDialogButtonBox(QDialogButtonBox::Cancel).buttons().value(0)->text(),
+                 "キャンセル");
     }
 };
 

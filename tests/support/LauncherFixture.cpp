@@ -51,10 +51,6 @@ QStringList comboItems(const QComboBox* combo) {
     return items;
 }
 
-QByteArray LauncherFixture::settingsBytes() const {
-    return readBytes(settingsFile());
-}
-
 void LauncherFixture::trigger(const char* action) {
     find<QAction>(*launcher, action)->trigger();
 }

@@ -30,7 +30,6 @@ struct LauncherFixture {
                        const QString& corner = QString());
     void writeList(const QString& name, const QStringList& namesAndPaths);
     Form1& start();
-    QByteArray settingsBytes() const;
 
     // The user's paths, so a wiring fault cannot hide behind a direct call.
     // Triggers the launcher's menu item with this object name ("sk7", "Modosu").

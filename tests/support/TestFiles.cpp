@@ -4,6 +4,9 @@
 
 #include <QFile>
 #include <QStringEncoder>
+#include <QTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 QByteArray cp932(const QString& text) {
     QStringEncoder encoder(Cp932Name, QStringConverter::Flag::Stateless);
@@ -19,6 +22,11 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
         qFatal("cannot write test fixture %s", qPrintable(path));
+}
+
+void makeFile(const QByteArray& path, const QByteArray& content, bool executable) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, executable ? 0700 : 0600);
+    QVERIFY(::write(fd, content.constData(), content.size()) == content.size() && ::close(fd) == 0);
 }
 
 QByteArray listBytes(const QStringList& namesAndPaths) {

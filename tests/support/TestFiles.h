@@ -13,6 +13,8 @@ QByteArray cp932(const QString& text);
 
 QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
+// A file named by bytes, which need not be UTF-8.
+void makeFile(const QByteArray& path, const QByteArray& content = {}, bool executable = false);
 
 // A list file's bytes: each pair of values as name and path lines, CR LF.
 QByteArray listBytes(const QStringList& namesAndPaths);
