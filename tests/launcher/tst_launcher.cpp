@@ -90,7 +90,7 @@ QString seenIn(LauncherFixture& f) {
     const QWidget* focus = QApplication::focusWidget(); // a menu from the keys opens under it
     const auto under = focus ? focus->mapToGlobal(QPoint(0, focus->height())) : QPoint();
     for (qsizetype i = 0; i < p.popups.size(); ++i) {
-        s << p.popups[i]->objectName() + "/" + QString::number(p.popupFlags[i]);
+        s << p.popups[i];
         if (p.popupPoints[i])
             s.last() += p.popupPoints[i] == under ? "@focus" : "@?";
     }
@@ -218,16 +218,13 @@ void act(QWidget& window, const QString& what) {
     on->setFocus();
     if (const int b = QStringList{"left", "right", "middle"}.indexOf(input); b >= 0) {
         QTest::mouseRelease(on, Qt::MouseButton(1 << b));
-    } else if (input == "request") {
-        bool qtMenu = false;
-        QTimer::singleShot(50, [&] {
+    } else if (input == "request") { // no edit menu of Qt's own opens
+        QTimer::singleShot(50, [] {
             if (QWidget* menu = QApplication::activePopupWidget())
-                qtMenu = menu->close();
+                QVERIFY(!menu->close());
         });
         QContextMenuEvent request(QContextMenuEvent::Keyboard, {2, 2}, on->mapToGlobal(QPoint()));
         QCoreApplication::sendEvent(on, &request);
-        QTest::qWait(100);
-        QVERIFY(!qtMenu);
     } else {
         const QKeyCombination key = QKeySequence(input)[0];
         QTest::keyClick(on, key.key(), key.keyboardModifiers());
@@ -474,19 +471,6 @@ class LauncherTest : public QObject {
         QCOMPARE(QCoreApplication::exec(), 7);
     }
 
-    // The button's picture fills it, so the focus needs a mark of its own.
-    void runButtonShowsWhenFocused() {
-        LauncherFixture f;
-        Form1& w = f.start();
-        QVERIFY(active(w));
-        find<QWidget>(w, "Combo1")->setFocus();
-        auto* run = find<QPushButton>(w, "Command1");
-        const QImage unfocused = run->grab().toImage();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), run);
-        QVERIFY(run->grab().toImage() != unfocused);
-    }
-
     // Tab from the name box visits every control once; each "." follows the box
     // it fills, with a program or a list, from a fresh record; cancelled, it
     // empties the box.
@@ -521,9 +505,16 @@ class LauncherTest : public QObject {
     // dialogs, runs past its frame; each frame's line runs through its title,
     // clear above its controls. A client the window manager makes larger (KWin,
     // sway) keeps that size when the window moves and is painted to its edge.
+    // The run button's picture fills it, so the focus needs a mark of its own.
     void windowsKeepTheirControlsApart() {
         LauncherFixture f;
-        startWithLists(f);
+        QVERIFY(active(startWithLists(f)));
+        find<QWidget>(*f.launcher, "Combo1")->setFocus();
+        auto* run = find<QPushButton>(*f.launcher, "Command1");
+        const QImage unfocused = run->grab().toImage();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), run);
+        QVERIFY(run->grab().toImage() != unfocused);
         QList<QWidget*> parents{f.launcher.get(), &f.openDialog("sk2"), &f.openDialog("sk7")};
         for (QWidget* window : parents) {
             const QSize given = window->size() + QSize(7, 11);

@@ -3,6 +3,7 @@
 #include "Platform.h"
 
 #include <QList>
+#include <QMenu>
 #include <QPoint>
 #include <QStringList>
 #include <QWidget>
@@ -30,10 +31,9 @@ class FakePlatform : public Platform {
     QList<OpenDialog> openDialogs;
     QStringList launches;          // each target; "bytes" where its undecoded bytes name it
     QWidget* trayIconOf = nullptr; // the window whose icon is in the tray
-    QList<QMenu*> popups;
-    QMenu* trayMenu = nullptr;
-    QList<int> popupFlags;
+    QStringList popups;            // each as menu/flags
     QList<std::optional<QPoint>> popupPoints;
+    QMenu* trayMenu = nullptr;
     bool ended = false;
 
     // The primary monitor, right of another one.
@@ -74,9 +74,8 @@ class FakePlatform : public Platform {
         window->show();
     }
     void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override {
-        popups.append(menu);
-        popupFlags.append(flags);
-        popupPoints.append(at);
+        popups << menu->objectName() + "/" + QString::number(flags);
+        popupPoints << at;
     }
     QRect screenRectTwips() override { return screen; }
     QSize outerSizeTwips(QWidget* window) override { return window->size() * 15 + frameExtraTwips; }
