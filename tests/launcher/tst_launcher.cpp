@@ -464,12 +464,10 @@ class LauncherTest : public QObject {
     void keepsRunningInTheTray() {
         LauncherFixture f;
         startWithLists(f);
-        QTimer::singleShot(0, [&] {
-            f.trigger("hyouzi");
-            QWidget message;
-            message.show();
-            message.close();
-        });
+        f.trigger("hyouzi");
+        QWidget message;
+        message.show();
+        QTimer::singleShot(0, &message, &QWidget::close);
         QTimer::singleShot(200, [] { QCoreApplication::exit(7); });
         QCOMPARE(QCoreApplication::exec(), 7);
     }
@@ -536,11 +534,10 @@ class LauncherTest : public QObject {
             controls.removeIf([](QWidget* c) { return c->isWindow(); }); // the menus
             for (QWidget* c : controls) {
                 QVERIFY(parent == f.launcher.get() || parent->rect().contains(c->geometry()));
+                const QRect inner = c->geometry().marginsRemoved({1, 1, 1, 1});
                 for (QWidget* o : controls)
-                    QVERIFY2(
-                        c == o ||
-                            !c->geometry().marginsRemoved({1, 1, 1, 1}).intersects(o->geometry()),
-                        qPrintable(c->objectName() + " " + o->objectName()));
+                    QVERIFY2(c == o || !inner.intersects(o->geometry()),
+                             qPrintable(c->objectName()));
             }
             if (!qobject_cast<QGroupBox*>(parent))
                 continue;

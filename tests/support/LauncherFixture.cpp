@@ -27,11 +27,8 @@ QString LauncherFixture::settingsFile() const {
 
 void LauncherFixture::writeSettings(const QString& startupList, const QStringList& quickFiles,
                                     const QString& corner) {
-    QStringList lines;
-    for (int i = 0; i < 4; ++i)
-        lines << startupList << quickFiles.value(i) << corner;
     QDir().mkpath(QFileInfo(settingsFile()).path());
-    writeBytes(settingsFile(), listBytes(lines));
+    writeBytes(settingsFile(), settingsBytes(startupList, quickFiles, corner));
 }
 
 void LauncherFixture::writeList(const QString& name, const QStringList& namesAndPaths) {

@@ -36,6 +36,14 @@ QByteArray listBytes(const QStringList& namesAndPaths) {
     return bytes;
 }
 
+QByteArray settingsBytes(const QString& startup, const QStringList& quickFiles,
+                         const QString& corner) {
+    QStringList values;
+    for (int i = 0; i < 4; ++i)
+        values << startup << quickFiles.value(i) << corner;
+    return listBytes(values);
+}
+
 QStringList numberedValues(int entries) {
     QStringList values;
     for (int i = 1; i <= entries; ++i)
