@@ -101,9 +101,8 @@ QString identity(const QString& path) {
     char attribute[8] = {};
     stat(QFile::encodeName(path).constData(), &info);
     getxattr(QFile::encodeName(path).constData(), "user.tovlan", attribute, 4);
-    return QString::number(info.st_uid) + ':' + QString::number(info.st_gid) + ' ' +
-           QString::number(info.st_mode, 8) + ' ' + QString::number(info.st_nlink) +
-           (QFileInfo(path).isSymLink() ? " link " : " ") + attribute;
+    return QString::asprintf("%u:%u %o %lu %s%s", info.st_uid, info.st_gid, info.st_mode,
+                             info.st_nlink, QFileInfo(path).isSymLink() ? "link " : "", attribute);
 }
 
 // Makes the file what the row needs; false where this system cannot.
