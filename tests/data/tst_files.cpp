@@ -173,11 +173,10 @@ int main(int argc, char** argv) {
     if (argc >= 3 && qstrcmp(argv[1], RewriteFlag) == 0) {
         std::puts("writing");
         std::fflush(stdout);
-        for (int i = 0; argc == 3 || i < std::atoi(argv[3]); ++i) {
+        for (int i = 0; argc == 3 || i < std::atoi(argv[3]); ++i)
             if (writeWholeFile(QByteArray("l.xxa"), version(i % 5, std::atoi(argv[2]))) !=
                 ErrorNumber::None)
                 return 1;
-        }
         return 0;
     }
     // In memory, where syncs cost nothing, a kill lands inside a write as
