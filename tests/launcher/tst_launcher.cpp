@@ -345,6 +345,10 @@ class LauncherTest : public QObject {
             {"sk7 l:99 F3:Text1=x F3:Command1",
              "Form3[x,C:\\] l.xxa=198 lines これ以上登録できません"},
             {"sk7 F3:Text1=😀 F3:Command1", "Form3[😀,C:\\] 書き込みエラー"},
+            // "ﾃｽ" in code page 932 is valid UTF-8 ("ý"): the file would read back as other text.
+            {"l:a,/a sk7 F3:Text1=ﾃｽ F3:Command1", "Form3[ﾃｽ,C:\\] l.xxa=a,/a 書き込みエラー"},
+            // Display names take the Windows forms of what Japanese input on Linux gives.
+            {"sk7 F3:Text1=〜‖− F3:Command1", "Form3 l.xxa+～∥－,C:\\"},
             // A new list's file is made by its first registration.
             {"name:memo new sk7 F3:Text1=新 F3:Command1 F3:OK",
              "新 tray ファイル名を記入してください。"},
