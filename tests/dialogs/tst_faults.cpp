@@ -134,16 +134,14 @@ class FaultsTest : public QObject {
     void everyWriter_data() {
         QTest::addColumn<int>("writer");
         QTest::addColumn<QString>("fault");
-        for (int writer : {Register, Delete, Ok, Corner}) {
+        // Only a write that makes the file longer can be stopped after the old
+        // length by a file-size limit: the whole copy fits, the new contents do not.
+        for (int writer : {Register, Delete, Ok, Corner})
             for (const QString& fault : Faults)
-                // Only a write that makes the file longer can be stopped after the
-                // old length by a file-size limit: the whole copy fits, the new
-                // contents do not.
                 if (fault != "second name, fails midway" || writer == Register || writer == Ok)
                     QTest::addRow("%s, %s", QList{"登録", "消去", "OK", "corner"}[writer],
                                   qPrintable(fault))
                         << writer << fault;
-        }
     }
 
     // A refused write leaves the file byte for byte and says "書き込みエラー";
@@ -167,8 +165,7 @@ class FaultsTest : public QObject {
         const bool prepared = prepare(fault, target);
         ScopedUnprivileged user;
         if (!prepared || geteuid() == 0) // user attributes, another owner; permission bits
-            QSKIP("this file system or user cannot make the row's file, or root cannot become "
-                  "nobody");
+            QSKIP("this system or user cannot make the row's file, or root cannot be nobody");
         const QByteArray old = readBytes(target);
         const QString before = identity(target);
 

@@ -28,12 +28,6 @@
 namespace {
 const QStringList Three{"一", "/1", "二", "/2", "三", "/3"};
 
-void rows(std::initializer_list<std::pair<const char*, const char*>> table) {
-    QTest::addColumn<QString>("seen");
-    for (const auto& [does, seen] : table)
-        QTest::newRow(does) << QString(seen);
-}
-
 // l.xxa at start-up; quick files q1..q3 hold Q1..Q3 and q4 is damaged; the
 // window manager adds a frame that is not square.
 Form1& startWithLists(LauncherFixture& f) {
@@ -285,7 +279,8 @@ class LauncherTest : public QObject {
     // (browsed?: a wrong owner, title or filter), @ the folder it opened in;
     // ended; "saved" and the settings values that changed.
     void userPaths_data() {
-        rows({
+        QTest::addColumn<QString>("seen");
+        const std::pair<const char*, const char*> rows[] = {
             {"start:1|a.xxa,,c.xxa close", "hidden tray quick:sk15=a.xxa sk17=c.xxa TL sk9"},
             // An empty quick file loads nothing; the next load falls back to Cat.xxa.
             {"start:2|,b.xxa sk15 close", "猫 hidden tray quick:sk15= sk16=b.xxa BL sk10"},
@@ -389,7 +384,9 @@ class LauncherTest : public QObject {
             {"sk7 F3:Text1=打ちかけ drop:file://{dir}/報告書.pdf",
              "Form3[報告書.pdf,{dir}/報告書.pdf]"},
             {"drop:text", ""},
-        });
+        };
+        for (const auto& [does, seen] : rows)
+            QTest::newRow(does) << QString(seen);
     }
 
     void userPaths() {
@@ -503,7 +500,11 @@ class LauncherTest : public QObject {
     // clear above its controls. A client the window manager makes larger (KWin,
     // sway) keeps that size when the window moves and is painted to its edge.
     // The run button's picture fills it, so the focus needs a mark of its own.
+    // Qt's own dialogs and menus speak Japanese too, whatever the locale.
     void windowsKeepTheirControlsApart() {
+        QVERIFY(installJapaneseQtTexts());
+        QCOMPARE(QDialogButtonBox(QDialogButtonBox::Cancel).buttons().value(0)->text(),
+                 "キャンセル");
         LauncherFixture f;
         QVERIFY(active(startWithLists(f)));
         find<QWidget>(*f.launcher, "Combo1")->setFocus();
@@ -546,13 +547,6 @@ class LauncherTest : public QObject {
             for (QWidget* c : controls)
                 QVERIFY2(c->y() > line + 1, qPrintable(c->objectName()));
         }
-    }
-
-    // Qt's own dialogs and menus speak Japanese too, whatever the locale.
-    void qtTextsAreJapanese() {
-        QVERIFY(installJapaneseQtTexts());
-        QCOMPARE(QDialogButtonBox(QDialogButtonBox::Cancel).buttons().value(0)->text(),
-                 "キャンセル");
     }
 };
 
