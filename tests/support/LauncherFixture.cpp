@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
