@@ -257,7 +257,8 @@ class LauncherTest : public QObject {
     //                       paths, a number of entries, or undecodable
     //   nolist              l.xxa removed
     //   name:x, answer:x    the next answer of the input box, of the open-file
-    //                       dialog (for answer:, one of userPaths' answers)
+    //                       dialog (for answer:, one of userPaths' answers, or
+    //                       a file in the current folder)
     //   notray, unopenable  the desktop has no tray; the target does not open
     //   close, show         the launcher asked to close; shown again, as a
     //                       closing dialog shows it
@@ -296,7 +297,7 @@ class LauncherTest : public QObject {
             {"name:有る new", "既存 ファイル名を記入してください。"},
             // The open-file record keeps the list last opened as its folder; the
             // path must fit its buffer of 511 bytes and a NUL (表 takes two).
-            {"answer:開 sk13 answer:511 sk13 answer:512 sk13 answer:emoji sk13 sk13",
+            {"answer:開.xxa sk13 answer:511 sk13 answer:512 sk13 answer:emoji sk13 sk13",
              "() browsed browsed@開.xxa browsed@a.xxa browsed@a.xxa browsed@a.xxa"},
             {"sk9 sk12", "BR sk12 saved corner=4"},
             // A panel takes the bottom of the work area: a window in no corner
@@ -397,7 +398,6 @@ class LauncherTest : public QObject {
         LauncherFixture f(true); // settings in the user's folder, as installed
         const QString folder = "/" + QString(252, QChar(u'表')) + "/";
         const QMap<QString, QString> answers{
-            {"開", f.cwd.file("開.xxa")},
             {"511", folder + "a.xxa"},
             {"512", folder + "ab.xxa"},
             {"emoji", "/x/\U0001F600.xxa"},
@@ -443,7 +443,7 @@ class LauncherTest : public QObject {
             else if (what == "name")
                 f.platform.inputAnswers.push_back(how);
             else if (what == "answer")
-                f.platform.openFileAnswers.push_back(answers[how]);
+                f.platform.openFileAnswers.push_back(answers.value(how, f.cwd.file(how)));
             else if (what == "q1" || what == "l")
                 writeBytes(f.cwd.file(what + ".xxa"), listOf(how));
             else if (step == "nolist")
@@ -460,43 +460,13 @@ class LauncherTest : public QObject {
         QCOMPARE(seenIn(f) + saved(readBytes(f.settingsFile()), settings), seen);
     }
 
-    // Tab from the name box visits every control once; each "." follows the box
-    // it fills, with a program or a list, from a fresh record; cancelled, it
-    // empties the box.
-    void optionsTabOrderAndBrowseButtons() {
-        LauncherFixture f;
-        startWithLists(f);
-        QVERIFY(active(f.openDialog("sk7")));
-        QStringList visited;
-        QWidget* box = nullptr;
-        for (QWidget* at = QApplication::focusWidget(); !visited.contains(at->objectName());
-             at = QApplication::focusWidget()) {
-            visited << at->objectName();
-            if (auto* browse = qobject_cast<QPushButton*>(at); browse && browse->text() == ".") {
-                f.platform.openFileAnswers.push_back("/u/" + box->objectName());
-                QTest::keyClick(browse, Qt::Key_Return);
-                QCOMPARE(qobject_cast<QLineEdit*>(box)->text(), "/u/" + box->objectName());
-                QCOMPARE(f.platform.openDialogs.last().start, QString());
-                QCOMPARE(f.platform.openDialogs.last().nameFilters.value(0),
-                         box->objectName() == "Text2" ? "exe (*.exe)" : "ショートカット (*.xxa)");
-                QTest::keyClick(browse, Qt::Key_Return);
-                QCOMPARE(qobject_cast<QLineEdit*>(box)->text(), QString());
-            }
-            box = at;
-            QTest::keyClick(at, Qt::Key_Tab);
-        }
-        QCOMPARE(visited.size(), 16);
-        QCOMPARE(visited.first(), QString("Text1"));
-        QCOMPARE(f.platform.openDialogs.size(), 12);
-    }
-
     // No control overlaps another (by more than a rounded pixel) nor, in the
     // dialogs, runs past its frame; each frame's line runs through its title,
     // clear above its controls. A client the window manager makes larger (KWin,
     // sway) keeps that size when the window moves and is painted to its edge.
     // The run button's picture fills it, so the focus needs a mark of its own.
     // Qt's own dialogs and menus speak Japanese too, whatever the locale.
-    void windowsKeepTheirControlsApart() {
+    void windowsLayoutFocusAndTabOrder() {
         QVERIFY(installJapaneseQtTexts());
         QCOMPARE(QDialogButtonBox(QDialogButtonBox::Cancel).buttons().value(0)->text(),
                  "キャンセル");
@@ -542,6 +512,31 @@ class LauncherTest : public QObject {
             for (QWidget* c : controls)
                 QVERIFY2(c->y() > line + 1, qPrintable(c->objectName()));
         }
+        // Tab from the name box visits every control once; each "." follows the
+        // box it fills, with a program or a list, from a fresh record;
+        // cancelled, it empties the box.
+        QVERIFY(active(*parents[2]));
+        QStringList visited;
+        QWidget* box = nullptr;
+        for (QWidget* at = QApplication::focusWidget(); !visited.contains(at->objectName());
+             at = QApplication::focusWidget()) {
+            visited << at->objectName();
+            if (auto* browse = qobject_cast<QPushButton*>(at); browse && browse->text() == ".") {
+                f.platform.openFileAnswers.push_back("/u/" + box->objectName());
+                QTest::keyClick(browse, Qt::Key_Return);
+                QCOMPARE(qobject_cast<QLineEdit*>(box)->text(), "/u/" + box->objectName());
+                QCOMPARE(f.platform.openDialogs.last().start, QString());
+                QCOMPARE(f.platform.openDialogs.last().nameFilters.value(0),
+                         box->objectName() == "Text2" ? "exe (*.exe)" : "ショートカット (*.xxa)");
+                QTest::keyClick(browse, Qt::Key_Return);
+                QCOMPARE(qobject_cast<QLineEdit*>(box)->text(), QString());
+            }
+            box = at;
+            QTest::keyClick(at, Qt::Key_Tab);
+        }
+        QCOMPARE(visited.size(), 16);
+        QCOMPARE(visited.first(), QString("Text1"));
+        QCOMPARE(f.platform.openDialogs.size(), 12);
     }
 };
 

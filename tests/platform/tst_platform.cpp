@@ -72,10 +72,8 @@ class PlatformTest : public QObject {
         // Every file on exFAT, NTFS and SMB mounts carries the executable bit.
         const QByteArray script = "#!/bin/sh\necho ran > ran\n", elf = "\x7f\x45LF";
         makeFile(path("/memo"), "memo\n", true);
-        makeFile(path("/notes.txt"), script, true);
         makeFile(path("/tool"), elf, true);
         makeFile(path("/tool without the bit"), elf);
-        makeFile(path("/run"), script, true);
         makeFile(path("/run.sh"), script);
         // It notes its process id, its session's and its descriptors.
         makeFile(path("/own"),
