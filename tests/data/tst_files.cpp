@@ -141,7 +141,8 @@ void FilesTest::rewriteLeavesAWholeVersionOnDisk() {
     const QStringList trace{
         "-qq", "-y",   "-e", "signal=none", "-e", "trace=fsync,fdatasync,rename,renameat,renameat2",
         "-o",  "trace"};
-    QCOMPARE(QProcess::execute("strace", trace + rewrite + QStringList{"1"}), 0);
+    // Not its status: a sanitizer's leak check fails under a tracer. The calls tell.
+    QProcess::execute("strace", trace + rewrite + QStringList{"1"});
     QString calls = QString::fromUtf8(readBytes("trace")).replace(QDir::currentPath(), "{dir}");
     calls.replace(QRegularExpression(R"(\.\w{6}(?=[>"]))"), ".new")
         .remove(QRegularExpression(R"(\d+<|[>"]| *= 0)"));

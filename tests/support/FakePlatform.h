@@ -7,7 +7,6 @@
 #include <QPoint>
 #include <QStringList>
 #include <QWidget>
-#include <deque>
 #include <optional>
 
 // Stands in for the desktop in the tests: records every call and answers the
@@ -23,7 +22,7 @@ class FakePlatform : public Platform {
 
     // Answers of the input box and the open-file dialog, consumed in order;
     // an empty answer or an empty queue is a cancel.
-    std::deque<QString> inputAnswers, openFileAnswers;
+    QStringList inputAnswers, openFileAnswers;
     OpenResult openResult = OpenResult::Opened;
     bool trayAvailable = true;
 
@@ -48,13 +47,13 @@ class FakePlatform : public Platform {
     void showMessage(const QString& text) override { messages << text; }
     QString askText(const QString& prompt) override {
         messages << prompt;
-        return next(inputAnswers);
+        return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
     }
     std::optional<QString> chooseFileToOpen(QWidget* owner, const QString& title,
                                             const QStringList& nameFilters,
                                             const QString& start) override {
         openDialogs.append({owner, title, nameFilters, start});
-        const QString answer = next(openFileAnswers);
+        const QString answer = openFileAnswers.isEmpty() ? QString() : openFileAnswers.takeFirst();
         return answer.isEmpty() ? std::nullopt : std::optional(answer);
     }
     OpenResult openTarget(QWidget*, const QString& target, const QByteArray& undecoded) override {
@@ -86,12 +85,4 @@ class FakePlatform : public Platform {
     QString appPath() override { return programFolder; }
     QString userSettingsFolder() override { return userFolder; }
     void endProgram() override { ended = true; }
-
-  private:
-    static QString next(std::deque<QString>& answers) {
-        const QString answer = answers.empty() ? QString() : answers.front();
-        if (!answers.empty())
-            answers.pop_front();
-        return answer;
-    }
 };

@@ -8,7 +8,6 @@
 #include <memory>
 
 class QComboBox;
-class QWidget;
 
 // The texts a combo box shows, in order.
 QStringList comboItems(const QComboBox* combo);
