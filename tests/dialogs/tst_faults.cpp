@@ -236,7 +236,6 @@ class FaultsTest : public QObject {
         const QByteArray utf8 = "\xEF\xBB\xBF" + QString("名前\r\n/ホーム\r\n").toUtf8();
         add("read as UTF-8", utf8, {"名前"}, none, utf8 + QString("四\r\n/bin/four\r\n").toUtf8());
         add("damaged: a name without its path", "a\r\nb\r\nc\r\n", none, noRoom, {});
-        add("damaged: one blank line after the last entry", "a\r\nb\r\n\r\n", none, noRoom, {});
         add("damaged: 100 entries", listBytes(numberedValues(100)), none, noRoom, {});
         add("damaged: 1 GiB with no line end", "1 GiB", none, noRoom, {});
         add("unreadable: a folder in its place", "folder", none,
