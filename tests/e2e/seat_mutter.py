@@ -24,10 +24,8 @@ send = lambda method, *signature_args: call(REMOTE, SESSION, REMOTE + ".Session.
 send("Start")
 
 
-def click(x, y, button=1, repeat=1, hold=0.0):
-    """Moves from the bottom right corner, where the pointer stops: absolute motion needs a screen
-    cast stream, and the top left corner opens the overview."""
-    send("NotifyPointerMotionRelative", "(dd)", 1e5, 1e5)
+def click(x, y, button=1, repeat=1, hold=0.0):  # moved from the bottom right corner, where it stops
+    send("NotifyPointerMotionRelative", "(dd)", 1e5, 1e5)  # (absolute: a screen cast; top left: overview)
     send("NotifyPointerMotionRelative", "(dd)", x - SCREEN.width + 1, y - SCREEN.height + 1)
     for state in (True, False) * repeat:
         send("NotifyPointerButton", "(ib)", {1: 0x110, 3: 0x111}[button], state)  # BTN_LEFT, BTN_RIGHT
@@ -36,19 +34,17 @@ def click(x, y, button=1, repeat=1, hold=0.0):
 
 def keys(window, *names):
     window and run("xdotool", "windowactivate", "--sync", window)
-    for name in names:
-        syms = [KEYSYM({"shift": "Shift_L"}.get(key, key).encode()) for key in name.split("+")]
+    for syms in ([KEYSYM(key.replace("shift", "Shift_L").encode()) for key in n.split("+")] for n in names):
         for sym, state in [(sym, True) for sym in syms] + [(sym, False) for sym in reversed(syms)]:
             send("NotifyKeyboardKeysym", "(ub)", sym, state)
 
 
-def pixels(area):
+def pixels(area):  # each as its bytes, red first
     call(SHOT, "/org/gnome/Shell/Screenshot", SHOT + ".ScreenshotArea", "(iiiibs)", *area, False,
-         SCRATCH + "/screen.png")
-    image = GdkPixbuf.Pixbuf.new_from_file(SCRATCH + "/screen.png")
+         SCRATCH + "/shot")
+    image = GdkPixbuf.Pixbuf.new_from_file(SCRATCH + "/shot")
     data, stride, step = image.get_pixels(), image.get_rowstride(), image.get_n_channels()
-    return [[int.from_bytes(data[(at := y * stride + x * step):at + 3], "big") for x in range(area[2])]
-            for y in range(area[3])]
+    return [[data[(at := y * stride + x * step):at + 3] for x in range(area[2])] for y in range(area[3])]
 
 
 SEAT = dict(click=click, keys=keys, pixels=pixels, hold=lambda x, y, button: click(x, y, button, 1, 0.3))
