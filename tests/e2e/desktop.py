@@ -139,6 +139,10 @@ def click(x, y, button=1, repeat=1):
     run("xdotool", "mousemove", x, y, "click", "--repeat", repeat, "--delay", 80, button)
 
 
+def hold(x, y, button, seconds=0.3):
+    run("xdotool", "mousemove", x, y, "mousedown", button, "sleep", seconds, "mouseup", button)
+
+
 def keys(window, *names):
     """Presses keys in the window, focused as a click would, or (None) in a menu."""
     window and run("xdotool", "windowactivate", "--sync", window)
@@ -235,3 +239,7 @@ class DesktopTest(unittest.TestCase):
     def assertAbove(self, launcher, other):
         run("xdotool", "windowactivate", "--sync", other)
         self.assertGreater(clients().index(launcher.window), clients().index(other))
+
+
+if os.environ.get("TOVLAN_E2E_SEAT"):  # a Wayland compositor's own input and pixels in place of X's
+    globals().update(__import__("seat_" + os.environ["TOVLAN_E2E_SEAT"]).SEAT)
