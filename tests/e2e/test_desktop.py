@@ -9,7 +9,7 @@ import time
 import unittest
 
 from desktop import (DISPLAY, PROGRAM, ROOT, X11, DesktopTest, Geometry, accessible, atom, click, clients,
-                     controls, corner_gaps, frame, geometry, has_state, keys, other_window, pixels, popups,
+                     controls, corner_gaps, frame, geometry, has_state, hold, keys, other_window, pixels, popups,
                      press, prop, run, tray_icons, viewable, wait, windows_of, write_lines)
 from gi.repository import Gio, GLib
 import pyatspi
@@ -290,7 +290,7 @@ class PanelTest(DesktopTest):
                 wait(lambda: viewable(launcher.window), True)
         else:  # the launcher's menu, or the panel's own, which the keys reach alike
             time.sleep(1)
-            run("xdotool", "mousemove", strip.x + x, strip.y + y, "mousedown", 3, "sleep", 0.3, "mouseup", 3)
+            hold(strip.x + x, strip.y + y, 3, 0.3)
         time.sleep(1)
         keys(None, "Down", "Down", "Return") if self.restore_clicks else keys(None, "Up", "Return")  # 閉じる
         self.assertEqual(launcher.process.wait(5), 0)
@@ -316,7 +316,7 @@ class WholeDesktopTest(PanelTest):
     its panel is up before the launcher, its tray is its own, near the right end of its panel."""
     desktop = os.environ.get("TOVLAN_E2E_DESKTOP", "")
     panel, corner, tray_width = None, 4, 400
-    restore_clicks = {"kde-x11": 1, "gnome-x11": None}.get(desktop, 2)
+    restore_clicks = {"kde-x11": 1, "kde-wayland": 1, "gnome-x11": None}.get(desktop, 2)
 
     def setUp(self):
         super().setUp()
