@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # test-desktops.sh BUILD [DESKTOP...]: the end-to-end corner, tray and dialog test
 # (test_desktop.WholeDesktopTest) on the heavy desktops, each on a private desktop.sh of its own:
-# kde-x11 kde-wayland gnome-x11 gnome-x11-appindicator i3 (all by default); on Wayland the tests
-# click and read pixels through the compositor's own interfaces (TOVLAN_E2E_SEAT, a module). Not part of make test: their
-# packages (tests/e2e/desktops-packages.txt, some GB) are installed here first.
+# kde-x11 kde-wayland gnome-x11 gnome-x11-appindicator i3 (all by default); on Wayland the test
+# clicks and reads pixels through the compositor's own interfaces (the module TOVLAN_E2E_SEAT
+# names). Not part of make test: their packages (tests/e2e/desktops-packages.txt, some GB) are
+# installed here first.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 if [ "${1:-}" = --session ]; then  # the desktop's session, as its own would start it, ended with it
