@@ -108,7 +108,7 @@ test-release: deps
 
 .PHONY: test-desktops
 
-# KDE Plasma, GNOME Shell (X11 and Wayland, with and without AppIndicator) and
+# KDE Plasma and GNOME Shell (X11 and Wayland; GNOME with and without AppIndicator) and
 # i3, whole, headless: not part of make test or CI, as their packages are large
 # (tests/e2e/desktops-packages.txt, installed on the first run).
 # make test-desktops DESKTOPS="kde-x11 i3" runs some of them.

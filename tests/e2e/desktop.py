@@ -149,6 +149,11 @@ def keys(window, *names):
     run("xdotool", "key", "--clearmodifiers", *names)
 
 
+# A Wayland session whose panels X's input and pixels do not reach: the compositor's own (a module).
+if SEAT := os.environ.get("TOVLAN_E2E_SEAT"):
+    click, hold, keys, pixels = (getattr(__import__(SEAT), name) for name in ("click", "hold", "keys", "pixels"))
+
+
 def write_lines(path, lines):
     """A text file as the program writes its own: code page 932, CR LF."""
     with open(path, "wb") as file:
@@ -240,6 +245,3 @@ class DesktopTest(unittest.TestCase):
         run("xdotool", "windowactivate", "--sync", other)
         self.assertGreater(clients().index(launcher.window), clients().index(other))
 
-
-if os.environ.get("TOVLAN_E2E_SEAT"):  # a Wayland compositor's own input and pixels in place of X's
-    globals().update(__import__("seat_" + os.environ["TOVLAN_E2E_SEAT"]).SEAT)

@@ -47,4 +47,4 @@ def pixels(area):  # each as its bytes, red first
     return [[data[(at := y * stride + x * step):at + 3] for x in range(area[2])] for y in range(area[3])]
 
 
-SEAT = dict(click=click, keys=keys, pixels=pixels, hold=lambda x, y, button: click(x, y, button, 1, 0.3))
+hold = lambda x, y, button, seconds=0.3: click(x, y, button, 1, seconds)

@@ -316,7 +316,7 @@ class WholeDesktopTest(PanelTest):
     its panel is up before the launcher, its tray is its own, near the right end of its panel."""
     desktop = os.environ.get("TOVLAN_E2E_DESKTOP", "")
     panel, corner, tray_width = None, 4, 400
-    restore_clicks = {"kde-x11": 1, "gnome-x11": None, "gnome-wayland": None}.get(desktop, 2)
+    restore_clicks = {"kde-x11": 1, "kde-wayland": 1, "gnome-x11": None, "gnome-wayland": None}.get(desktop, 2)
 
     def setUp(self):
         super().setUp()
