@@ -1,6 +1,7 @@
 #include "RePlaceOnFrameChange.h"
 
 #include "Platform.h"
+#include "WorkArea.h"
 
 #include <QEvent>
 #include <QWidget>
@@ -13,6 +14,10 @@ RePlaceOnFrameChange::RePlaceOnFrameChange(Platform& platform, QWidget* window)
 
 void RePlaceOnFrameChange::place(std::function<void()> placement) {
     watchNativeWindow();
+    // Placed while hidden (the work area changed meanwhile): shown again
+    // where it was placed, not where it was hidden.
+    if (!window_->isVisible())
+        positionAtHide_.reset();
     placement_ = std::move(placement);
     placedOuterSize_ = platform_.outerSizeTwips(window_);
     placement_();
@@ -35,6 +40,13 @@ bool RePlaceOnFrameChange::eventFilter(QObject* watched, QEvent* event) {
     const auto type = event->type();
     if (type == QEvent::Show)
         watchNativeWindow();
+    // The window manager takes the frame away once the window is hidden.
+    if (type == QEvent::Hide && watched == watchedNative_)
+        frameAtHide_ = watchedNative_->frameGeometry();
+    if (type == WorkAreaChangeEvent::eventType() && !window_->isVisible()) {
+        const auto* change = static_cast<const WorkAreaChangeEvent*>(event);
+        return !flushInCorner(frameAtHide_, change->before, change->after);
+    }
     keepPositionAcrossHide(type);
     const bool geometryMayHaveChanged = type == QEvent::Move || type == QEvent::Resize ||
                                         type == QEvent::Show || type == QEvent::Expose;
