@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPoint>
+#include <optional>
 
 class QWindow;
 
@@ -10,3 +11,6 @@ class QWindow;
 // extents, so the frame stands off by its border and title bar. The first
 // answer that shows it is corrected, and later requests allow for it.
 void moveFrameTo(QWindow* window, QPoint frame);
+
+// Where the last request asked the window's frame to stand, if one did.
+std::optional<QPoint> askedFramePosition(const QWindow* window);

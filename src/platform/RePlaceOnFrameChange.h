@@ -44,6 +44,8 @@ class RePlaceOnFrameChange : public QObject {
     std::function<void()> placement_;
     QSize placedOuterSize_;
     std::optional<QPoint> positionAtHide_;
+    QSize sizeAtHide_;
     QRect frameAtHide_;
+    bool placedAtHide_ = false;
     QDeadlineTimer keepPositionUntil_;
 };
