@@ -83,16 +83,23 @@ class FrameLanding : public QObject {
     bool hidden_ = false;
 };
 
+FrameLanding* landingOf(const QWindow* window) {
+    for (QObject* child : window->children())
+        if (auto* landing = dynamic_cast<FrameLanding*>(child))
+            return landing;
+    return nullptr;
+}
+
 } // namespace
 
 void moveFrameTo(QWindow* window, QPoint frame) {
-    auto* landing = window->findChild<FrameLanding*>(QString(), Qt::FindDirectChildrenOnly);
+    FrameLanding* landing = landingOf(window);
     if (!landing)
         landing = new FrameLanding(window);
     landing->ask(frame);
 }
 
 std::optional<QPoint> askedFramePosition(const QWindow* window) {
-    const auto* landing = window->findChild<FrameLanding*>(QString(), Qt::FindDirectChildrenOnly);
+    const FrameLanding* landing = landingOf(window);
     return landing ? std::optional(landing->asked()) : std::nullopt;
 }
