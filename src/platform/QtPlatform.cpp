@@ -1,6 +1,7 @@
 #include "QtPlatform.h"
 
 #include "FileName.h"
+#include "FramePosition.h"
 #include "OpenFileRecord.h"
 #include "ShellOpen.h"
 #include "TrayCallbackEvent.h"
@@ -342,7 +343,7 @@ void QtPlatform::moveWindowTwips(QWidget* window, int left, int top) {
     // window manager to put the frame there; a widget's move() would place
     // the client by the frame it last heard of, none before the first move.
     if (QWindow* native = window->windowHandle())
-        native->setFramePosition(frame);
+        moveFrameTo(native, frame);
     else
         window->move(frame);
 }
