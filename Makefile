@@ -108,8 +108,8 @@ test-release: deps
 
 .PHONY: test-desktops
 
-# KDE Plasma, GNOME Shell (with and without AppIndicator) and i3, whole, on
-# Xvfb: not part of make test or CI, as their packages are large
+# KDE Plasma and GNOME Shell (X11 and Wayland; GNOME with and without AppIndicator) and
+# i3, whole, headless: not part of make test or CI, as their packages are large
 # (tests/e2e/desktops-packages.txt, installed on the first run).
 # make test-desktops DESKTOPS="kde-x11 i3" runs some of them.
 test-desktops: build

@@ -1,6 +1,7 @@
 #include "QtPlatform.h"
 
 #include "FileName.h"
+#include "FramePosition.h"
 #include "ShellOpen.h"
 #include "Texts.h"
 #include "TrayHostPosition.h"
@@ -334,7 +335,7 @@ void QtPlatform::moveWindowTwips(QWidget* window, int left, int top) {
     // window manager to put the frame there; a widget's move() would place
     // the client by the frame it last heard of, none before the first move.
     if (QWindow* native = window->windowHandle())
-        native->setFramePosition(frame);
+        moveFrameTo(native, frame);
     else
         window->move(frame);
 }

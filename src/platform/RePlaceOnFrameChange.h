@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QRect>
 #include <QSize>
 #include <QWindow>
 #include <functional>
@@ -20,7 +21,8 @@ class QWidget;
 //
 // It also keeps a hidden window where it was when it is shown again: a hide
 // and a show in quick succession race the window manager's unframing, and
-// the window can come back shifted by its border.
+// the window can come back shifted by its border. A hidden window that stood
+// in a corner hears of a change of the work area; one put elsewhere does not.
 class RePlaceOnFrameChange : public QObject {
   public:
     RePlaceOnFrameChange(Platform& platform, QWidget* window);
@@ -42,5 +44,8 @@ class RePlaceOnFrameChange : public QObject {
     std::function<void()> placement_;
     QSize placedOuterSize_;
     std::optional<QPoint> positionAtHide_;
+    QSize sizeAtHide_;
+    QRect frameAtHide_;
+    bool placedAtHide_ = false;
     QDeadlineTimer keepPositionUntil_;
 };

@@ -33,17 +33,15 @@ quint32 internAtom(xcb_connection_t* c, const QByteArray& name) {
     return reply ? known[name] = reply->atom : quint32(XCB_ATOM_NONE);
 }
 
-// Where the window stands flush with a corner of either rectangle, along
-// both axes: the window manager may have pushed it off a new panel already.
-bool flushInCorner(const QRect& window, const QRect& before, const QRect& after) {
-    const auto touches = [](int edge, int a, int b) { return edge == a || edge == b; };
-    return (touches(window.left(), before.left(), after.left()) ||
-            touches(window.right(), before.right(), after.right())) &&
-           (touches(window.top(), before.top(), after.top()) ||
-            touches(window.bottom(), before.bottom(), after.bottom()));
-}
-
 } // namespace
+
+bool flushInCorner(const QRect& frame, const QRect& before, const QRect& after) {
+    const auto touches = [](int edge, int a, int b) { return edge == a || edge == b; };
+    return (touches(frame.left(), before.left(), after.left()) ||
+            touches(frame.right(), before.right(), after.right())) &&
+           (touches(frame.top(), before.top(), after.top()) ||
+            touches(frame.bottom(), before.bottom(), after.bottom()));
+}
 
 QRect areaBesideStruts(const QRect& monitor, const QSize& desktop, const QList<Strut>& struts) {
     QRect area = monitor;
@@ -228,9 +226,8 @@ void WorkArea::check() {
         // The native window's frame: the widget's own is stale after a
         // placement the window manager framed in place.
         const QWindow* native = window->windowHandle();
-        const QRect frame = native ? native->frameGeometry() : window->frameGeometry();
-        if (window->isVisible() && window->windowType() == Qt::Window &&
-            flushInCorner(frame, before, after))
-            QCoreApplication::postEvent(window, new WorkAreaChangeEvent);
+        if (native && window->windowType() == Qt::Window &&
+            (!window->isVisible() || flushInCorner(native->frameGeometry(), before, after)))
+            QCoreApplication::postEvent(window, new WorkAreaChangeEvent(before, after));
     }
 }

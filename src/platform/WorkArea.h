@@ -9,17 +9,24 @@
 #include <array>
 
 // Posted to a shown top-level window that sits flush in a corner of the
-// primary monitor's work area when that area changes: a panel started,
-// moved, grew or went away. The window can then move to the corner of the
-// new area, as the corner commands place it.
+// primary monitor's work area when that area changes (a panel started,
+// moved, grew or went away), and to each hidden one, whose frame is gone:
+// where it stood when hidden decides (RePlaceOnFrameChange). The window can
+// then move to the corner of the new area, as the corner commands place it.
 class WorkAreaChangeEvent : public QEvent {
   public:
     static QEvent::Type eventType() {
         static const int type = QEvent::registerEventType();
         return static_cast<QEvent::Type>(type);
     }
-    WorkAreaChangeEvent() : QEvent(eventType()) {}
+    explicit WorkAreaChangeEvent(QRect from = {}, QRect to = {})
+        : QEvent(eventType()), before(from), after(to) {}
+    const QRect before, after;
 };
+
+// Whether the frame stands flush with a corner of either area, along both
+// axes: the window manager may have pushed it off a new panel already.
+bool flushInCorner(const QRect& frame, const QRect& before, const QRect& after);
 
 // One window's _NET_WM_STRUT_PARTIAL: the space it reserves at each edge of
 // the whole desktop (left, right, top, bottom), then the start and end of

@@ -36,7 +36,11 @@ dbus-daemon --session --nofork --nosyslog --address="$DBUS_SESSION_BUS_ADDRESS" 
 started D-Bus dbus-send --session --dest=org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.GetId
 # TOVLAN_E2E_WM: another window manager's command line in place of openbox's.
 ${TOVLAN_E2E_WM:-openbox --sm-disable} >"$scratch/wm.log" 2>&1 &
-started "the window manager" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+# It may bring an X server of its own (a compositor's Xwayland) and write its environment in
+# x11.env, in place of Xvfb's.
+started "the window manager" sh -c '[ ! -e "$0" ] || . "$0"; xprop -root _NET_SUPPORTING_WM_CHECK |
+    grep -q "window id"' "$scratch/x11.env"
+[ ! -e "$scratch/x11.env" ] || . "$scratch/x11.env"
 
 # In the background, so that the TERM trap runs at once.
 timeout --kill-after=5 "$limit" "$@" &
