@@ -1,53 +1,43 @@
 #include "Daiarog.h"
 
-#include "OpenFileRecord.h"
 #include "Platform.h"
+#include "TextCodec.h"
+
+#include <QStringEncoder>
 
 namespace Daiarog {
 
 namespace {
-const QChar Nul(0);
-constexpr quint32 LegacyRecordSize = 76;
-} // namespace
 
-void InitFileDialog(OPENFILENAME& record, const QString& filter, const QString& initialDir) {
-    record.lStructSize = LegacyRecordSize;
-    record.hInstance = 0;
-    record.lpstrCustomFilter.clear();
-    record.nMaxCustFilter = 0;
-    record.nFilterIndex = 0;
+constexpr qsizetype PathBufferSize = 512;
 
-    QString built = filter;
-    built.replace(QLatin1Char('|'), Nul);
-    built += Nul;
-    built += Nul;
-    record.lpstrFilter = built;
-
-    record.Flags = 0;
-    record.lpstrDefExt.clear();
-    record.lpstrInitialDir = initialDir;
-    record.nFileOffset = 0;
-    record.nFileExtension = 0;
-    record.lCustData = 0;
-    record.lpfnHook = 0;
-    record.lpTemplateName = QStringLiteral("0");
-
-    record.lpstrFile = QString(OpenFileBufferSize, Nul);
-    record.nMaxFile = OpenFileBufferSize;
-    record.lpstrFileTitle = QString(OpenFileBufferSize, Nul);
-    record.nMaxFileTitle = OpenFileBufferSize;
+// A U+FFFD stands for a byte of the file's name that is not text; the name
+// is that one byte in code page 932 as well.
+bool fitsPathBuffer(QString path) {
+    QStringEncoder encoder(Cp932Name, QStringConverter::Flag::Stateless);
+    path.replace(QChar::ReplacementCharacter, u'?');
+    const QByteArray bytes = encoder(path);
+    return !encoder.hasError() && bytes.size() < PathBufferSize;
 }
 
-QString ShowOpenDialog(Platform& platform, HWND owner, OPENFILENAME& record, const QString& title) {
-    record.hwndOwner = owner;
-    record.lpstrTitle = title;
-    record.Flags = OFN_FILEMUSTEXIST;
-    if (!platform.getOpenFileName(record))
+} // namespace
+
+void InitFileDialog(OpenFileRecord& record, const QString& filter, const QString& initialDir) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    record.nameFilters.clear();
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        record.nameFilters << QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]);
+    record.initialDir = initialDir;
+}
+
+QString ShowOpenDialog(Platform& platform, QWidget* owner, OpenFileRecord& record,
+                       const QString& title) {
+    const std::optional<QString> chosen =
+        platform.chooseFileToOpen(owner, title, record.nameFilters, record.initialDir);
+    if (!chosen || !fitsPathBuffer(*chosen))
         return {};
-    const QString chosen = bufferText(record.lpstrFile);
-    record.lpstrInitialDir = record.lpstrFile;
-    record.lpstrFile = record.lpstrFileTitle;
-    return chosen;
+    record.initialDir = *chosen;
+    return *chosen;
 }
 
 } // namespace Daiarog

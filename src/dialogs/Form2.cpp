@@ -1,6 +1,7 @@
 #include "Form2.h"
 
 #include "FileLock.h"
+#include "Texts.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -44,7 +45,7 @@ void Form2::Form_Load() {
         // Adding items selects the first; nothing is picked until the user picks.
         Combo1->setCurrentIndex(-1);
     } else if (error == ErrorNumber::PathFileAccess) {
-        showMessage(Texts::ReadError);
+        platform_.showMessage(Texts::ReadError);
     }
 }
 
@@ -54,14 +55,14 @@ void Form2::pickEntry(int listIndex) {
 
 void Form2::deleteEntry() {
     if (pickedSlot_ == 0) {
-        showMessage(Texts::NotThere);
+        platform_.showMessage(Texts::NotThere);
         return;
     }
     const QString failure = deletePicked();
     // The list as it is now, to pick again if nothing was deleted.
     Form_Load();
     if (!failure.isEmpty())
-        showMessage(failure);
+        platform_.showMessage(failure);
 }
 
 // Deletes the picked entry if the file still holds it where the dialog shows

@@ -3,6 +3,7 @@
 #include "Appearance.h"
 #include "Daiarog.h"
 #include "FileLock.h"
+#include "Texts.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -185,7 +186,7 @@ void Form3::SaveSettingsFromDialog() {
             current.quickFiles = settings_.quickFiles;
         });
     if (failure != ErrorNumber::None)
-        showMessage(Texts::WriteError);
+        platform_.showMessage(Texts::WriteError);
 }
 
 ErrorNumber Form3::readList() {
@@ -217,11 +218,11 @@ void Form3::registerShortcut() {
     // registering into the same list at the same moment waits its turn.
     FileLock lock;
     if (lock.lock(listPath_) != ErrorNumber::None) {
-        showMessage(Texts::WriteError);
+        platform_.showMessage(Texts::WriteError);
         return;
     }
     if (const QString refusal = refusalToRegister(); !refusal.isEmpty()) {
-        showMessage(refusal);
+        platform_.showMessage(refusal);
         return;
     }
     ShortcutEntry entry;
@@ -229,7 +230,7 @@ void Form3::registerShortcut() {
     entry.path = singleLine(Text2->text());
     // On failure the boxes keep what the user typed, for another try.
     if (AppendShortcutEntry(listPath_, list_, entry) != ErrorNumber::None) {
-        showMessage(Texts::WriteError);
+        platform_.showMessage(Texts::WriteError);
         return;
     }
     Text1->clear();
@@ -239,8 +240,7 @@ void Form3::registerShortcut() {
 
 void Form3::browseInto(QLineEdit* box, const QString& filter) {
     Daiarog::InitFileDialog(openFileRecord_, filter, QString());
-    const auto owner = static_cast<HWND>(winId());
-    box->setText(Daiarog::ShowOpenDialog(platform_, owner, openFileRecord_, Texts::OpenFileTitle));
+    box->setText(Daiarog::ShowOpenDialog(platform_, this, openFileRecord_, Texts::OpenFileTitle));
 }
 
 void Form3::saveAndClose() {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Daiarog.h"
 #include "LauncherDialog.h"
 #include "SettingsLocation.h"
 #include "ShortcutList.h"
-#include "Win32Records.h"
 
 class QGroupBox;
 class QLineEdit;
@@ -67,5 +67,5 @@ class Form3 : public LauncherDialog {
     // The dialog's copy of that list, read again before every registration.
     ShortcutList list_;
     Settings settings_;
-    OPENFILENAME openFileRecord_;
+    Daiarog::OpenFileRecord openFileRecord_;
 };

@@ -3,7 +3,6 @@
 #include "Appearance.h"
 #include "Keyboard.h"
 #include "RePlaceOnFrameChange.h"
-#include "Texts.h"
 #include "Twips.h"
 #include "WindowSize.h"
 
@@ -56,10 +55,6 @@ void LauncherDialog::centreOnScreen() {
         platform_.moveWindowTwips(this, screen.x() + centred(screen.width(), outer.width()),
                                   screen.y() + centred(screen.height(), outer.height()));
     });
-}
-
-void LauncherDialog::showMessage(const QString& text) {
-    platform_.messageBox(text, 0, Texts::Title);
 }
 
 void LauncherDialog::keyPressEvent(QKeyEvent* event) {

@@ -49,8 +49,6 @@ class LauncherDialog : public QWidget {
     // once the window manager has framed the window.
     void centreOnScreen();
 
-    void showMessage(const QString& text);
-
     // Enter presses the focused button; Escape closes the dialog as its
     // window's close button does.
     void keyPressEvent(QKeyEvent* event) override;

@@ -8,6 +8,7 @@
 #include "Form3.h"
 #include "Platform.h"
 #include "RePlaceOnFrameChange.h"
+#include "Texts.h"
 #include "Twips.h"
 #include "WindowSize.h"
 
@@ -120,6 +121,7 @@ void Form1::connectControls() {
     connect(m.Modosu, &QAction::triggered, this, &Form1::restoreFromTray);
     connect(m.Toziru, &QAction::triggered, this, &Form1::quitFromTray);
     platform_.setTrayMenu(m.tasukumenu);
+    connect(&platform_, &Platform::trayIconClicked, this, &Form1::answerTrayClick);
 }
 
 void Form1::Form_Load() {
@@ -154,7 +156,7 @@ bool Form1::SaveSettings() {
                          [this](Settings& current) { current.cornerText = settings_.cornerText; });
     if (failure == ErrorNumber::None)
         return true;
-    platform_.messageBox(Texts::WriteError, 0, Texts::Title);
+    platform_.showMessage(Texts::WriteError);
     return false;
 }
 
@@ -244,7 +246,7 @@ void Form1::tickCorner(int code) {
 
 void Form1::pickEntry(int listIndex) {
     pickedPosition_ = listIndex + 1;
-    platform_.prepareShellExecute();
+    platform_.prepareToOpen();
 }
 
 void Form1::showOptions() {

@@ -1,15 +1,15 @@
 #pragma once
 
+#include "Daiarog.h"
 #include "LauncherMenus.h"
+#include "Platform.h"
 #include "SettingsLocation.h"
 #include "ShortcutList.h"
-#include "Win32Records.h"
 
 #include <QPointer>
 #include <QWidget>
 #include <optional>
 
-class Platform;
 class QComboBox;
 class QPushButton;
 class Form2;
@@ -36,7 +36,7 @@ class RePlaceOnFrameChange;
 //   quit               sk4         閉じる                ends the program
 //   restoreFromTray    Modosu      戻す                  shows the window, removes the icon
 //   quitFromTray       Toziru      閉じる                removes the icon, ends the program
-//   trayNotification   (tray icon) 517 / 515             opens tasukumenu / restores
+//   answerTrayClick    (tray icon) right-up / double     opens tasukumenu / restores
 class Form1 : public QWidget {
     Q_OBJECT
   public:
@@ -69,9 +69,9 @@ class Form1 : public QWidget {
     void quit();
     void restoreFromTray();
     void quitFromTray();
+    void answerTrayClick(TrayClick click);
 
   private:
-    void trayNotification(qintptr lParam);
     void buildControls();
     void connectControls();
     void LoadSettings();
@@ -93,8 +93,7 @@ class Form1 : public QWidget {
     LauncherMenus menus_;
     RePlaceOnFrameChange* placement_ = nullptr;
 
-    OPENFILENAME openFileRecord_;
-    NOTIFYICONDATA trayRecord_;
+    Daiarog::OpenFileRecord openFileRecord_;
     Settings settings_;
     ShortcutList list_;
     // List paths are the bytes that name their file (fileNameOnDisk), never

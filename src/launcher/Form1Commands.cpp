@@ -5,7 +5,7 @@
 #include "Form1.h"
 #include "Keyboard.h"
 #include "Platform.h"
-#include "TrayCallbackEvent.h"
+#include "Texts.h"
 #include "WorkArea.h"
 
 #include <QCloseEvent>
@@ -19,17 +19,14 @@
 #include <QPushButton>
 
 namespace {
-constexpr quint32 TrayRecordSize = 88;
-constexpr quint32 TrayIconId = 1;
 constexpr int PopupEitherButton = 2;
-constexpr int ShellSuccessAbove = 32;
 } // namespace
 
 void Form1::runPicked() {
     // Only the entry the combo box shows as picked can run (see
     // LoadShortcutList: a reload keeps a pick only where it still holds).
     if (pickedPosition_ < 1 || pickedPosition_ > Combo1->count()) {
-        platform_.messageBox(Texts::NotThere, 0, Texts::Title);
+        platform_.showMessage(Texts::NotThere);
         return;
     }
     const ShortcutEntry& entry = list_.entries[pickedPosition_];
@@ -37,15 +34,14 @@ void Form1::runPicked() {
     // is launched by those bytes, never by the stand-in characters; one kept
     // on disk under its code page 932 name, by that name.
     const QByteArray onDisk = fileNameOnDisk(entry.path, entry.rawPath, list_.encoding);
-    const int shellResult =
-        platform_.shellExecute(this, QStringLiteral("open"), entry.path,
-                               onDisk == QFile::encodeName(entry.path) ? QByteArray() : onDisk);
-    if (shellResult <= ShellSuccessAbove)
-        platform_.messageBox(Texts::FileMissing, 0, Texts::Title);
+    const OpenResult result = platform_.openTarget(
+        this, entry.path, onDisk == QFile::encodeName(entry.path) ? QByteArray() : onDisk);
+    if (result != OpenResult::Opened)
+        platform_.showMessage(Texts::FileMissing);
 }
 
 void Form1::startNewList() {
-    const QString answer = platform_.inputBox(Texts::AskListName, Texts::Title);
+    const QString answer = platform_.askText(Texts::AskListName);
     currentListPath_ = QFile::encodeName(answer + QStringLiteral(".xxa"));
     command1Tag_ = currentListPath_;
     LoadShortcutList();
@@ -53,7 +49,7 @@ void Form1::startNewList() {
 
 void Form1::openListFile() {
     currentListPath_ = fileNameOfShown(
-        Daiarog::ShowOpenDialog(platform_, winId(), openFileRecord_, Texts::OpenFileTitle));
+        Daiarog::ShowOpenDialog(platform_, this, openFileRecord_, Texts::OpenFileTitle));
     if (!currentListPath_.isEmpty())
         LoadShortcutList();
 }
@@ -73,35 +69,26 @@ void Form1::chooseCorner(int code) {
 
 void Form1::quit() {
     // A tray icon left behind would outlive the program.
-    if (trayRecord_.cbSize != 0)
-        platform_.shellNotifyIcon(NIM_DELETE, trayRecord_);
+    platform_.hideTrayIcon();
     platform_.endProgram();
 }
 
 void Form1::goToTray() {
-    trayRecord_ = NOTIFYICONDATA();
-    trayRecord_.cbSize = TrayRecordSize;
-    trayRecord_.hIcon = windowIcon();
-    trayRecord_.hWnd = winId();
-    trayRecord_.uID = TrayIconId;
-    trayRecord_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    trayRecord_.uCallbackMessage = WM_MOUSEMOVE;
-    qstrncpy(trayRecord_.szTip, Texts::Title.toLatin1().constData(), sizeof trayRecord_.szTip);
     // Without a tray to hold the icon, a hidden window could never come
     // back: minimise it instead, so the window list can restore it. The icon
     // is asked for before the window goes, because a window hidden and at
     // once mapped again iconic races the window manager's unmapping and can
     // end up shown.
-    if (platform_.shellNotifyIcon(NIM_ADD, trayRecord_))
+    if (platform_.showTrayIcon(this))
         hide();
     else
         showMinimized();
 }
 
-void Form1::trayNotification(qintptr lParam) {
-    if (lParam == WM_RBUTTONUP)
+void Form1::answerTrayClick(TrayClick click) {
+    if (click == TrayClick::RightButtonUp)
         platform_.popupMenu(menus_.tasukumenu, PopupEitherButton);
-    else if (lParam == WM_LBUTTONDBLCLK)
+    else
         restoreFromTray();
 }
 
@@ -110,11 +97,11 @@ void Form1::restoreFromTray() {
         showNormal();
     else
         show();
-    platform_.shellNotifyIcon(NIM_DELETE, trayRecord_);
+    platform_.hideTrayIcon();
 }
 
 void Form1::quitFromTray() {
-    platform_.shellNotifyIcon(NIM_DELETE, trayRecord_);
+    platform_.hideTrayIcon();
     platform_.endProgram();
 }
 
@@ -195,12 +182,6 @@ void Form1::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 bool Form1::event(QEvent* event) {
-    if (event->type() == TrayCallbackEvent::eventType()) {
-        auto* tray = static_cast<TrayCallbackEvent*>(event);
-        if (tray->message == trayRecord_.uCallbackMessage)
-            trayNotification(tray->lParam);
-        return true;
-    }
     // A panel came, went or changed while the window sat in its corner: the
     // corner of the new work area is where it belongs.
     if (event->type() == WorkAreaChangeEvent::eventType()) {

@@ -1,44 +1,59 @@
 #pragma once
 
-#include "Texts.h"
-#include "Win32Records.h"
-
+#include <QObject>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QMenu;
 class QWidget;
 
+// How opening a target ended, as far as it is known at once: a launch that
+// fails later brings its own message then.
+enum class OpenResult { Opened, NotFound, NoHandler };
+
+// The clicks on the tray icon the launcher answers: the right button's
+// release over the icon, and a double-click (or a host's activation).
+enum class TrayClick { RightButtonUp, DoubleClick };
+
 // Everything the program's logic asks of the desktop. The program runs on
 // QtPlatform; the tests run on a fake that records calls and answers the
 // modal questions, so no test ever blocks on a modal window.
-class Platform {
+class Platform : public QObject {
+    Q_OBJECT
   public:
-    virtual ~Platform() = default;
-
-    // Modal message with one OK button; style 0 means no icon.
-    virtual void messageBox(const QString& prompt, int style = 0,
-                            const QString& title = Texts::Title) = 0;
-    // Modal text prompt; a cancel answers the empty text.
-    virtual QString inputBox(const QString& prompt, const QString& title = Texts::Title) = 0;
-    // The open-file dialog on the record; true when the user chose a file.
-    virtual bool getOpenFileName(OPENFILENAME& record) = 0;
+    // A modal message with one OK button, under the program's title.
+    virtual void showMessage(const QString& text) = 0;
+    // A modal text prompt under the program's title; a cancel answers the
+    // empty text.
+    virtual QString askText(const QString& prompt) = 0;
+    // The open-file dialog, over owner, for an existing file. start: the
+    // folder to open in, or a file chosen before, whose folder it opens in
+    // with the file's name filled in. Answers the chosen path, or nothing on
+    // a cancel.
+    virtual std::optional<QString> chooseFileToOpen(QWidget* owner, const QString& title,
+                                                    const QStringList& nameFilters,
+                                                    const QString& start) = 0;
     // Opens a target as the desktop shell's "open" does, without waiting for
-    // any program. Answers a number in the shell's convention: above 32
-    // success, 2 not found, 31 no handler; a failure that shows only later
-    // brings its own message then. undecoded: the bytes that name the file
+    // any program. A failure that shows only later brings its message then,
+    // while owner still stands. undecoded: the bytes that name the file
     // where they are not the text's UTF-8 (a name that does not decode, or
     // one kept under its code page 932 name); they name the file then.
-    virtual int shellExecute(QWidget* owner, const QString& operation, const QString& file,
-                             const QByteArray& undecoded = {}) = 0;
+    virtual OpenResult openTarget(QWidget* owner, const QString& target,
+                                  const QByteArray& undecoded = {}) = 0;
     // The user picked something to open: load what opening takes, so the
     // run button answers at once.
-    virtual void prepareShellExecute() {}
-    // Adds (NIM_ADD) or removes (NIM_DELETE) the tray icon the record names.
-    virtual bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) = 0;
+    virtual void prepareToOpen() {}
+
+    // Shows the program's icon in the tray for window, with the program's
+    // title as its tip; a second call keeps the icon that is there. False
+    // where the desktop has no tray. Its clicks come as trayIconClicked.
+    virtual bool showTrayIcon(QWidget* window) = 0;
+    // Takes the icon away, if it is there.
+    virtual void hideTrayIcon() = 0;
     // The menu of the tray icon for hosts that draw the icon's menu
     // themselves; where the host only reports clicks, the window shows it.
     virtual void setTrayMenu(QMenu* menu) = 0;
@@ -64,4 +79,10 @@ class Platform {
     virtual QString userSettingsFolder() = 0;
     // Ends the program at once: no close handler runs.
     virtual void endProgram() = 0;
+
+  Q_SIGNALS:
+    // Emitted from the event loop, never inside the icon's own event: the
+    // answer may take the icon away, and with it the widget whose handler
+    // would still be running.
+    void trayIconClicked(TrayClick click);
 };

@@ -2,9 +2,8 @@
 
 #include "FileName.h"
 #include "FramePosition.h"
-#include "OpenFileRecord.h"
 #include "ShellOpen.h"
-#include "TrayCallbackEvent.h"
+#include "Texts.h"
 #include "TrayHostPosition.h"
 #include "Twips.h"
 
@@ -164,82 +163,77 @@ QtPlatform::~QtPlatform() {
     delete tray_;
 }
 
-void QtPlatform::messageBox(const QString& prompt, int, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? Texts::Title : title, prompt,
-                    QMessageBox::Ok);
+void QtPlatform::showMessage(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, Texts::Title, text, QMessageBox::Ok);
     box.setAccessibleName(box.windowTitle());
     widenForTitle(box);
     box.exec();
 }
 
-QString QtPlatform::inputBox(const QString& prompt, const QString& title) {
+QString QtPlatform::askText(const QString& prompt) {
     QInputDialog dialog;
-    dialog.setWindowTitle(title);
-    dialog.setAccessibleName(title);
+    dialog.setWindowTitle(Texts::Title);
+    dialog.setAccessibleName(Texts::Title);
     dialog.setLabelText(prompt);
     dialog.setTextValue(QString());
     dialog.setMinimumWidth(widthForTitle(dialog));
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
-bool QtPlatform::getOpenFileName(OPENFILENAME& record) {
-    const QString initial = bufferText(record.lpstrInitialDir);
-    const QString fileName = bufferText(record.lpstrFile);
-    OpenFileDialog dialog(QWidget::find(record.hwndOwner), bufferText(record.lpstrTitle));
-    dialog.setAccessibleName(dialog.windowTitle());
-    dialog.setFileMode((record.Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
-                                                          : QFileDialog::AnyFile);
-    dialog.setNameFilters(nameFiltersOf(record.lpstrFilter));
-    // The initial folder may hold a whole path from the previous use: open
-    // in its folder, with the file name field as the record left it.
-    const QFileInfo start(initial.isEmpty() ? QDir::currentPath() : initial);
-    dialog.setDirectory(start.isDir() ? start.absoluteFilePath() : start.absolutePath());
-    if (!fileName.isEmpty())
-        dialog.selectFile(fileName);
+std::optional<QString> QtPlatform::chooseFileToOpen(QWidget* owner, const QString& title,
+                                                    const QStringList& nameFilters,
+                                                    const QString& start) {
+    OpenFileDialog dialog(owner, title);
+    dialog.setAccessibleName(title);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(nameFilters);
+    const QFileInfo place(start.isEmpty() ? QDir::currentPath() : start);
+    if (place.isDir()) {
+        dialog.setDirectory(place.absoluteFilePath());
+    } else {
+        dialog.setDirectory(place.absolutePath());
+        dialog.selectFile(place.fileName());
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return false;
-    return storeChosenFile(record, dialog.selectedFiles().constFirst());
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }
 
-int QtPlatform::shellExecute(QWidget* owner, const QString&, const QString& file,
-                             const QByteArray& undecoded) {
+OpenResult QtPlatform::openTarget(QWidget* owner, const QString& target,
+                                  const QByteArray& undecoded) {
     // A program that cannot be started is known only once the launch, left
     // to run on its own, has ended: it reports then.
     const QPointer<QWidget> window(owner);
-    return shellOpen(file, undecoded, [this, window] {
+    return shellOpen(target, undecoded, [this, window] {
         if (window)
-            messageBox(Texts::FileMissing, 0, Texts::Title);
+            showMessage(Texts::FileMissing);
     });
 }
 
-void QtPlatform::prepareShellExecute() {
+void QtPlatform::prepareToOpen() {
     prepareShellOpen();
 }
 
-bool QtPlatform::shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) {
-    if (message == NIM_ADD)
-        return addTrayIcon(data);
-    if (message != NIM_DELETE || !tray_)
+bool QtPlatform::showTrayIcon(QWidget* window) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
         return false;
+    const bool isNew = !tray_;
+    if (isNew)
+        createTrayIcon(window->windowIcon());
+    tray_->setToolTip(Texts::Title);
+    tray_->show();
+    if (isNew)
+        followTrayKind();
+    startNormalWhenShownAgain(window);
+    return tray_->isVisible();
+}
+
+void QtPlatform::hideTrayIcon() {
+    if (!tray_)
+        return;
     tray_->hide();
     tray_->deleteLater();
     tray_.clear();
-    return true;
-}
-
-bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
-    if (!QSystemTrayIcon::isSystemTrayAvailable())
-        return false;
-    // One icon per window and id: a second add keeps the icon that is there.
-    const bool isNew = !tray_;
-    if (isNew)
-        createTrayIcon(data);
-    tray_->setToolTip(QString::fromLatin1(data.szTip, qstrnlen(data.szTip, sizeof data.szTip)));
-    tray_->show();
-    if (isNew)
-        followTrayKind(data.hWnd, data.uCallbackMessage);
-    startNormalWhenShownAgain(QWidget::find(data.hWnd));
-    return tray_->isVisible();
 }
 
 // Qt decides as it builds the icon whether it is a StatusNotifierItem on the
@@ -248,7 +242,7 @@ bool QtPlatform::addTrayIcon(const NOTIFYICONDATA& data) {
 // so the icon that is there says which it is. Asking the bus beside Qt could
 // tell otherwise when a panel starts after the launcher: two menus, or a
 // click that restores nothing.
-void QtPlatform::followTrayKind(HWND window, quint32 callback) {
+void QtPlatform::followTrayKind() {
     QWidget* icon = xembedIconWindow(*tray_);
     statusNotifierItem_ = !tray_->geometry().isValid();
     // Hosts that draw the item's menu themselves (Xfce's panel, Plasma)
@@ -258,41 +252,39 @@ void QtPlatform::followTrayKind(HWND window, quint32 callback) {
     if (statusNotifierItem_ && trayMenu_)
         tray_->setContextMenu(trayMenu_);
     if (icon)
-        watchRightRelease(icon, window, callback);
+        watchRightRelease(icon);
 }
 
-void QtPlatform::createTrayIcon(const NOTIFYICONDATA& data) {
-    tray_ = new QSystemTrayIcon(data.hIcon);
-    const HWND window = data.hWnd;
-    const quint32 callback = data.uCallbackMessage;
-    QObject::connect(tray_, &QSystemTrayIcon::activated, tray_, [=, this](auto reason) {
+void QtPlatform::createTrayIcon(const QIcon& icon) {
+    tray_ = new QSystemTrayIcon(icon);
+    QObject::connect(tray_, &QSystemTrayIcon::activated, tray_, [this](auto reason) {
         if (reason == QSystemTrayIcon::Context && statusNotifierItem_) {
             // The menu opens where the host asked, if it said.
             trayMenuPosition_ = TrayHostPosition::take();
-            deliverTrayNotification(window, callback, WM_RBUTTONUP);
+            reportTrayClick(TrayClick::RightButtonUp);
         } else if (reason == QSystemTrayIcon::Context && !rightReleaseWatcher_) {
-            deliverTrayNotification(window, callback, WM_RBUTTONUP);
+            reportTrayClick(TrayClick::RightButtonUp);
         } else if (reason == QSystemTrayIcon::DoubleClick ||
                    // A host reports an activation as one trigger, never a double-click.
                    (reason == QSystemTrayIcon::Trigger && statusNotifierItem_)) {
-            deliverTrayNotification(window, callback, WM_LBUTTONDBLCLK);
+            reportTrayClick(TrayClick::DoubleClick);
         }
     });
 }
 
 // Without the icon window the press opens the menu, as Qt reports it.
-void QtPlatform::watchRightRelease(QWidget* icon, HWND window, quint32 callback) {
-    rightReleaseWatcher_ = new RightReleaseOnIcon(
-        tray_, [=, this] { deliverTrayNotification(window, callback, WM_RBUTTONUP); });
+void QtPlatform::watchRightRelease(QWidget* icon) {
+    rightReleaseWatcher_ =
+        new RightReleaseOnIcon(tray_, [this] { reportTrayClick(TrayClick::RightButtonUp); });
     icon->installEventFilter(rightReleaseWatcher_);
 }
 
-// Posted, not sent: the icon's own mouse handler is still running, and the
-// window's answer may take the icon away ("戻す", "閉じる", a double-click),
-// which deletes the widget under that handler.
-void QtPlatform::deliverTrayNotification(HWND window, quint32 message, qintptr code) {
-    if (QWidget* target = QWidget::find(window))
-        QCoreApplication::postEvent(target, new TrayCallbackEvent(message, code));
+// Queued, not emitted here: the icon's own mouse handler is still running,
+// and the window's answer may take the icon away ("戻す", "閉じる", a
+// double-click), which deletes the widget under that handler.
+void QtPlatform::reportTrayClick(TrayClick click) {
+    QMetaObject::invokeMethod(
+        this, [this, click] { Q_EMIT trayIconClicked(click); }, Qt::QueuedConnection);
 }
 
 void QtPlatform::setTrayMenu(QMenu* menu) {

@@ -14,13 +14,16 @@ class QtPlatform : public Platform {
     QtPlatform();
     ~QtPlatform() override;
 
-    void messageBox(const QString& prompt, int style, const QString& title) override;
-    QString inputBox(const QString& prompt, const QString& title) override;
-    bool getOpenFileName(OPENFILENAME& record) override;
-    int shellExecute(QWidget* owner, const QString& operation, const QString& file,
-                     const QByteArray& undecoded) override;
-    void prepareShellExecute() override;
-    bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
+    void showMessage(const QString& text) override;
+    QString askText(const QString& prompt) override;
+    std::optional<QString> chooseFileToOpen(QWidget* owner, const QString& title,
+                                            const QStringList& nameFilters,
+                                            const QString& start) override;
+    OpenResult openTarget(QWidget* owner, const QString& target,
+                          const QByteArray& undecoded) override;
+    void prepareToOpen() override;
+    bool showTrayIcon(QWidget* window) override;
+    void hideTrayIcon() override;
     void setTrayMenu(QMenu* menu) override;
     void setTopmost(QWidget* window) override;
     void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override;
@@ -32,11 +35,10 @@ class QtPlatform : public Platform {
     void endProgram() override;
 
   private:
-    bool addTrayIcon(const NOTIFYICONDATA& data);
-    void createTrayIcon(const NOTIFYICONDATA& data);
-    void followTrayKind(HWND window, quint32 callback);
-    void watchRightRelease(QWidget* icon, HWND window, quint32 callback);
-    void deliverTrayNotification(HWND window, quint32 message, qintptr code);
+    void createTrayIcon(const QIcon& icon);
+    void followTrayKind();
+    void watchRightRelease(QWidget* icon);
+    void reportTrayClick(TrayClick click);
 
     QPointer<QSystemTrayIcon> tray_;
     QPointer<QMenu> trayMenu_;

@@ -128,26 +128,26 @@ void launchFinished(GObject* source, GAsyncResult* result, gpointer data) {
 // Hands the launch to GIO and returns at once: connecting to the session bus
 // and starting the program happen on the event loop, so the window never
 // waits for them. Takes over the reference to app.
-int launchApp(const GioLibrary& gio, GAppInfo* app, const QByteArray& uri,
-              const std::function<void()>& lateFailure) {
+OpenResult launchApp(const GioLibrary& gio, GAppInfo* app, const QByteArray& uri,
+                     const std::function<void()>& lateFailure) {
     GList item{const_cast<char*>(uri.constData()), nullptr, nullptr};
     gio.g_app_info_launch_uris_async(app, uri.isEmpty() ? nullptr : &item, nullptr, nullptr,
                                      launchFinished, new LaunchWatch{lateFailure});
     gio.g_object_unref(app);
-    return ShellResult::Success;
+    return OpenResult::Opened;
 }
 
 // Where GIO has no answer, the desktop's own opener may know better. Its
 // verdict is its exit status, which comes once it has found no way (3) or
 // its handler failed, or, where it runs the handler itself, once the handler
 // ends: the launch is left to it, and a failure is told when it arrives.
-int openWithXdgOpen(const QByteArray& argument, const std::function<void()>& lateFailure) {
+OpenResult openWithXdgOpen(const QByteArray& argument, const std::function<void()>& lateFailure) {
     return spawnDetached({QByteArrayLiteral("xdg-open"), argument}, lateFailure)
-               ? ShellResult::Success
-               : ShellResult::NoAssociation;
+               ? OpenResult::Opened
+               : OpenResult::NoHandler;
 }
 
-int openUrl(const QByteArray& url, const std::function<void()>& lateFailure) {
+OpenResult openUrl(const QByteArray& url, const std::function<void()>& lateFailure) {
     const GioLibrary* gio = gioLibrary();
     const QByteArray scheme = url.left(url.indexOf(':')).toLower();
     GAppInfo* app = gio ? gio->g_app_info_get_default_for_uri_scheme(scheme.constData()) : nullptr;
@@ -156,7 +156,7 @@ int openUrl(const QByteArray& url, const std::function<void()>& lateFailure) {
     return launchApp(*gio, app, url, lateFailure);
 }
 
-int openWithDefaultApp(const OpenPlan& plan, const std::function<void()>& lateFailure) {
+OpenResult openWithDefaultApp(const OpenPlan& plan, const std::function<void()>& lateFailure) {
     const GioLibrary* gio = gioLibrary();
     if (!gio)
         return openWithXdgOpen(plan.target, lateFailure);
@@ -166,7 +166,7 @@ int openWithDefaultApp(const OpenPlan& plan, const std::function<void()>& lateFa
         if (app)
             gio->g_object_unref(app);
         gio->g_free(uri);
-        return ShellResult::NoAssociation;
+        return OpenResult::NoHandler;
     }
     const QByteArray text(uri);
     gio->g_free(uri);
@@ -192,7 +192,7 @@ QString linkUrl(const GioLibrary& gio, const QByteArray& path) {
 // A desktop entry starts the application it describes, as a Windows shortcut
 // does, or opens the URL of a link; one that describes neither (hidden, or
 // its program is missing) cannot. A link to another link is not followed.
-int openDesktopEntry(const QByteArray& path, const std::function<void()>& lateFailure) {
+OpenResult openDesktopEntry(const QByteArray& path, const std::function<void()>& lateFailure) {
     const GioLibrary* gio = gioLibrary();
     if (GDesktopAppInfo* app = gio->g_desktop_app_info_new_from_filename(path.constData()))
         return launchApp(*gio, reinterpret_cast<GAppInfo*>(app), {}, lateFailure);
@@ -205,9 +205,9 @@ int openDesktopEntry(const QByteArray& path, const std::function<void()>& lateFa
     case TargetKind::Document:
         return openWithDefaultApp(plan, lateFailure);
     case TargetKind::Missing:
-        return url.isEmpty() ? ShellResult::NoAssociation : ShellResult::FileNotFound;
+        return url.isEmpty() ? OpenResult::NoHandler : OpenResult::NotFound;
     default:
-        return ShellResult::NoAssociation;
+        return OpenResult::NoHandler;
     }
 }
 
@@ -231,14 +231,14 @@ OpenPlan planOpen(const QString& target, const QByteArray& undecoded) {
     return planFile(absoluteName(QFile::encodeName(target)));
 }
 
-int shellOpen(const QString& target, const QByteArray& undecoded,
-              const std::function<void()>& lateFailure) {
+OpenResult shellOpen(const QString& target, const QByteArray& undecoded,
+                     const std::function<void()>& lateFailure) {
     const OpenPlan plan = planOpen(target, undecoded);
     switch (plan.kind) {
     case TargetKind::Missing:
-        return ShellResult::FileNotFound;
+        return OpenResult::NotFound;
     case TargetKind::Program:
-        return spawnDetached({plan.target}) ? ShellResult::Success : ShellResult::NoAssociation;
+        return spawnDetached({plan.target}) ? OpenResult::Opened : OpenResult::NoHandler;
     case TargetKind::Url:
         return openUrl(plan.target, lateFailure);
     case TargetKind::DesktopEntry:
@@ -247,7 +247,7 @@ int shellOpen(const QString& target, const QByteArray& undecoded,
     case TargetKind::Document:
         return openWithDefaultApp(plan, lateFailure);
     }
-    return ShellResult::NoAssociation;
+    return OpenResult::NoHandler;
 }
 
 void prepareShellOpen() {

@@ -1,15 +1,10 @@
 #pragma once
 
+#include "Platform.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
-
-// Success and failure numbers of the shell convention.
-namespace ShellResult {
-constexpr int Success = 42;
-constexpr int FileNotFound = 2;
-constexpr int NoAssociation = 31;
-} // namespace ShellResult
 
 // What a target is, judged by what it is on disk, not by its mode bits alone:
 // only programs run; everything else opens in the program the desktop names
@@ -34,8 +29,8 @@ struct OpenPlan {
 // A name without a folder resolves against the current directory.
 OpenPlan planOpen(const QString& target, const QByteArray& undecoded = {});
 
-// Opens a target the way the desktop shell's "open" does, and answers in the
-// shell's convention at once, without waiting for any program:
+// Opens a target the way the desktop shell's "open" does, and answers at
+// once, without waiting for any program:
 //   a URL with a scheme -> its default handler (xdg-open where the desktop
 //                          names none)
 //   a folder, document  -> the default application for its file type
@@ -45,8 +40,8 @@ OpenPlan planOpen(const QString& target, const QByteArray& undecoded = {});
 // a pipe to it. A launch handed to GIO or xdg-open in the background that
 // fails later calls lateFailure, on the launcher's event loop; nothing waits
 // for a handler that starts, and nothing is said while it runs.
-int shellOpen(const QString& target, const QByteArray& undecoded = {},
-              const std::function<void()>& lateFailure = {});
+OpenResult shellOpen(const QString& target, const QByteArray& undecoded = {},
+                     const std::function<void()>& lateFailure = {});
 
 // Loads what opening takes on a thread of its own, so the first launch that
 // follows finds it ready.

@@ -30,79 +30,17 @@ QByteArray version(int v, int pathLength) {
     return listBytes(values);
 }
 
-// Twelve settings lines: each group is start-up path, quick file i, corner.
-QByteArray settings(const QString& startup, const QStringList& quickFiles, const QString& corner) {
-    QStringList values;
-    for (const QString& quickFile : quickFiles)
-        values << startup << quickFile << corner;
-    return listBytes(values);
-}
-
 } // namespace
 
 class FilesTest : public QObject {
     Q_OBJECT
   private slots:
-    void listFile_data();
-    void listFile();
     void settingsFile_data();
     void settingsFile();
     void settingsLocation();
     void rewriteLeavesAWholeVersionOnDisk_data();
     void rewriteLeavesAWholeVersionOnDisk();
 };
-
-// Each row reads a file and, where the read succeeds, appends an entry.
-void FilesTest::listFile_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<ErrorNumber>("error");
-    QTest::addColumn<int>("count");           // entries begun
-    QTest::addColumn<QString>("name");        // appended, with the path "/new"
-    QTest::addColumn<QByteArray>("appended"); // the file after it; empty: refused
-    // Display names take the Windows forms of what Japanese input on Linux gives.
-    const QByteArray entry = listBytes({"～∥－", "/new"});
-    auto add = [](const char* tag, const QByteArray& bytes, ErrorNumber error, int count,
-                  const QByteArray& appended = {}, const QString& name = "〜‖−") {
-        QTest::newRow(tag) << bytes << error << count << name << appended;
-    };
-    const QByteArray kept = listBytes({"表", "C:\\ソフト\\表.exe"}) + "a\x85\x40z\r\nx\x81\r\n";
-    add("code page 932, CR LF, undecodable bytes kept", kept, ErrorNumber::None, 2, kept + entry);
-    add("lone CR, lone LF, no last line end", "a\rb\nx\r\nc\rd", ErrorNumber::None, 2,
-        "a\r\nb\nx\r\nc\r\nd\r\n" + entry);
-    add("two blank lines after the last entry", "a\r\nb\r\n\r\n\r\n", ErrorNumber::None, 2,
-        "a\r\nb\r\n\r\n\r\n" + entry);
-    add("one blank line after the last entry", "a\r\nb\r\n\r\n", ErrorNumber::InputPastEnd, 2);
-    add("empty file", "", ErrorNumber::None, 0, entry);
-    add("98 entries", listBytes(numberedValues(98)), ErrorNumber::None, 98,
-        listBytes(numberedValues(98)) + entry);
-    add("99 entries, no room for more", listBytes(numberedValues(99)), ErrorNumber::None, 99);
-    add("100 entries", listBytes(numberedValues(100)), ErrorNumber::NoSlot, 100);
-    add("line too long", QByteArray("a\r\nb\r\n").append(40000, 'x'), ErrorNumber::BadFileFormat,
-        2);
-    add("emoji in code page 932", kept, ErrorNumber::None, 2, {}, "猫😺");
-    // "ﾃｽ" in code page 932 is valid UTF-8 ("ý"): the file would read back as other text.
-    add("code page 932 that reads as UTF-8", "a\r\n/a\r\n", ErrorNumber::None, 1, {}, "ﾃｽ");
-}
-
-void FilesTest::listFile() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(ErrorNumber, error);
-    QFETCH(int, count);
-    QFETCH(QString, name);
-    QFETCH(QByteArray, appended);
-    ScopedTempCwd cwd;
-    writeBytes("l.xxa", bytes);
-    ShortcutList list;
-    QCOMPARE(ReadShortcutList("l.xxa", list), error);
-    QCOMPARE(list.count, count);
-    if (error != ErrorNumber::None)
-        return;
-    const auto refusal =
-        count == MaxShortcutEntries ? ErrorNumber::NoSlot : ErrorNumber::CannotEncode;
-    QCOMPARE(AppendShortcutEntry("l.xxa", list, {name, "/new", {}, {}}),
-             appended.isEmpty() ? refusal : ErrorNumber::None);
-    QCOMPARE(readBytes("l.xxa"), appended.isEmpty() ? bytes : appended);
-}
 
 // Each row reads a file and writes it back unchanged.
 void FilesTest::settingsFile_data() {
@@ -120,20 +58,19 @@ void FilesTest::settingsFile_data() {
     for (int group = 1; group <= 4; ++group)
         differing << QString("S%1").arg(group) << abcd[group - 1] << QString::number(group);
     // A corner without spaces is written back without them.
-    add("fourth group counts", listBytes(differing), "S4", abcd, 4, settings("S4", abcd, "4"));
-    const QByteArray full = settings("S", abcd, " 3 ");
-    add("0 lines", "", "", none, 0, settings("", none, ""));
-    add("11 lines", full.chopped(5), "S", abcd, 0, settings("S", abcd, ""));
+    add("fourth group counts", listBytes(differing), "S4", abcd, 4, settingsBytes("S4", abcd, "4"));
+    const QByteArray full = settingsBytes("S", abcd, " 3 ");
+    add("0 lines", "", "", none, 0, settingsBytes("", none, ""));
+    add("11 lines", full.chopped(5), "S", abcd, 0, settingsBytes("S", abcd, ""));
     add("13 lines", full + "x\r\n", "S", abcd, 3, full);
     const QString odd = "  C:\\a, b\\ファイル.xxa";
     const QStringList oddQuickFiles{odd, "", "", "q"};
-    const QByteArray oddBytes = settings(odd, oddQuickFiles, "1");
+    const QByteArray oddBytes = settingsBytes(odd, oddQuickFiles, "1");
     add("commas and leading spaces kept", oddBytes, odd, oddQuickFiles, 1, oddBytes);
     auto withQuick2 = [](const QByteArray& bytes) {
         return "l\r\n\r\n1\r\nl\r\n" + bytes + "\r\n1\r\nl\r\n\r\n1\r\nl\r\n\r\n1\r\n";
     };
-    const QByteArray cp932 = withQuick2("q\x85\x40.xxa");
-    add("undecodable byte kept, code page 932", cp932, "l", {"", "q\uFFFD.xxa", "", ""}, 1, cp932);
+    // A code page 932 one: userPaths(start:bytes ... F3:OK) of tst_launcher.
     const QByteArray utf8 = "\xEF\xBB\xBF" + withQuick2(QString("ホ").toUtf8() + "\xFF.xxa");
     add("undecodable byte kept, UTF-8", utf8, "l", {"", "ホ\uFFFD.xxa", "", ""}, 1, utf8);
 }
@@ -201,12 +138,11 @@ void FilesTest::rewriteLeavesAWholeVersionOnDisk() {
     QVERIFY(pathLength < 1000 || addSecondName("l.xxa", "other.xxa"));
     const QStringList rewrite{QCoreApplication::applicationFilePath(), RewriteFlag,
                               QString::number(pathLength)};
-    QProcess strace;
-    strace.start("strace",
-                 QStringList{"-qq", "-y", "-e", "signal=none", "-e",
-                             "trace=fsync,fdatasync,rename,renameat,renameat2", "-o", "trace"} +
-                     rewrite + QStringList{"1"});
-    QVERIFY(strace.waitForFinished(10000));
+    const QStringList trace{
+        "-qq", "-y",   "-e", "signal=none", "-e", "trace=fsync,fdatasync,rename,renameat,renameat2",
+        "-o",  "trace"};
+    // Not its status: a sanitizer's leak check fails under a tracer. The calls tell.
+    QProcess::execute("strace", trace + rewrite + QStringList{"1"});
     QString calls = QString::fromUtf8(readBytes("trace")).replace(QDir::currentPath(), "{dir}");
     calls.replace(QRegularExpression(R"(\.\w{6}(?=[>"]))"), ".new")
         .remove(QRegularExpression(R"(\d+<|[>"]| *= 0)"));
@@ -238,11 +174,10 @@ int main(int argc, char** argv) {
     if (argc >= 3 && qstrcmp(argv[1], RewriteFlag) == 0) {
         std::puts("writing");
         std::fflush(stdout);
-        for (int i = 0; argc == 3 || i < std::atoi(argv[3]); ++i) {
+        for (int i = 0; argc == 3 || i < std::atoi(argv[3]); ++i)
             if (writeWholeFile(QByteArray("l.xxa"), version(i % 5, std::atoi(argv[2]))) !=
                 ErrorNumber::None)
                 return 1;
-        }
         return 0;
     }
     // In memory, where syncs cost nothing, a kill lands inside a write as

@@ -101,9 +101,8 @@ QString identity(const QString& path) {
     char attribute[8] = {};
     stat(QFile::encodeName(path).constData(), &info);
     getxattr(QFile::encodeName(path).constData(), "user.tovlan", attribute, 4);
-    return QString::number(info.st_uid) + ':' + QString::number(info.st_gid) + ' ' +
-           QString::number(info.st_mode, 8) + ' ' + QString::number(info.st_nlink) +
-           (QFileInfo(path).isSymLink() ? " link " : " ") + attribute;
+    return QString::asprintf("%u:%u %o %lu %s%s", info.st_uid, info.st_gid, info.st_mode,
+                             info.st_nlink, QFileInfo(path).isSymLink() ? "link " : "", attribute);
 }
 
 // Makes the file what the row needs; false where this system cannot.
@@ -132,145 +131,143 @@ bool prepare(const QString& fault, const QString& file) {
 class FaultsTest : public QObject {
     Q_OBJECT
   private slots:
-    void everyWriter_data();
-    void everyWriter();
-    void listFile_data();
-    void listFile();
-};
-
-void FaultsTest::everyWriter_data() {
-    QTest::addColumn<int>("writer");
-    QTest::addColumn<QString>("fault");
-    for (int writer : {Register, Delete, Ok, Corner}) {
-        for (const QString& fault : Faults)
-            // Only a write that makes the file longer can be stopped after the
-            // old length by a file-size limit: the whole copy fits, the new
-            // contents do not.
-            if (fault != "second name, fails midway" || writer == Register || writer == Ok)
-                QTest::addRow("%s, %s", QList{"登録", "消去", "OK", "corner"}[writer],
-                              qPrintable(fault))
-                    << writer << fault;
+    void everyWriter_data() {
+        QTest::addColumn<int>("writer");
+        QTest::addColumn<QString>("fault");
+        // Only a write that makes the file longer can be stopped after the old
+        // length by a file-size limit: the whole copy fits, the new contents do not.
+        for (int writer : {Register, Delete, Ok, Corner})
+            for (const QString& fault : Faults)
+                if (fault != "second name, fails midway" || writer == Register || writer == Ok)
+                    QTest::addRow("%s, %s", QList{"登録", "消去", "OK", "corner"}[writer],
+                                  qPrintable(fault))
+                        << writer << fault;
     }
-}
 
-// A refused write leaves the file byte for byte and says "書き込みエラー";
-// the same steps once the cause is gone write what the user asked for. The
-// process writes as "nobody", so permissions count as they do for a user.
-void FaultsTest::everyWriter() {
-    QFETCH(int, writer);
-    QFETCH(QString, fault);
-    LauncherFixture f;
-    f.writeList("l.xxa", ThreeEntries);
-    f.writeSettings("l.xxa", {"q.xxa"}, " 4 ");
-    f.start();
-    const bool list = writer == Register || writer == Delete;
-    const QString target = list ? f.cwd.file("l.xxa") : f.settingsFile();
-    const Values base = list ? ThreeEntries : SettingsFile;
-    FileLock held;
-    if (fault == "another launcher holds the lock" || fault == "another launcher writes meanwhile")
-        QCOMPARE(held.lock(target), ErrorNumber::None);
-    ScopedUnprivileged::handToNobody(f.cwd.path());
-    const bool prepared = prepare(fault, target);
-    ScopedUnprivileged user;
-    if (!prepared || geteuid() == 0) // user attributes, another owner; permission bits
-        QSKIP("this file system or user cannot make the row's file, or root cannot become nobody");
-    const QByteArray old = readBytes(target);
-    const QString before = identity(target);
+    // A refused write leaves the file byte for byte and says "書き込みエラー";
+    // the same steps once the cause is gone write what the user asked for. The
+    // process writes as "nobody", so permissions count as they do for a user.
+    void everyWriter() {
+        QFETCH(int, writer);
+        QFETCH(QString, fault);
+        LauncherFixture f;
+        f.writeList("l.xxa", ThreeEntries);
+        f.writeSettings("l.xxa", {"q.xxa"}, " 4 ");
+        f.start();
+        const bool list = writer == Register || writer == Delete;
+        const QString target = list ? f.cwd.file("l.xxa") : f.settingsFile();
+        const Values base = list ? ThreeEntries : SettingsFile;
+        FileLock held;
+        if (fault.startsWith("another launcher"))
+            QCOMPARE(held.lock(target), ErrorNumber::None);
+        ScopedUnprivileged::handToNobody(f.cwd.path());
+        const bool prepared = prepare(fault, target);
+        ScopedUnprivileged user;
+        if (!prepared || geteuid() == 0) // user attributes, another owner; permission bits
+            QSKIP("this system or user cannot make the row's file, or root cannot be nobody");
+        const QByteArray old = readBytes(target);
+        const QString before = identity(target);
 
-    rlimit saved{}, lowered{fault == "no space" ? 8 : rlim_t(old.size()) + 1, RLIM_INFINITY};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    if (fault == "no space" || fault == "second name, fails midway")
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    std::thread other;
-    bool otherWrote = true;
-    use(writer, f, [&] {
-        if (fault.startsWith("symlink,"))
-            QFile::remove(target + ".real");
-        if (fault == "another launcher writes meanwhile")
-            other = std::thread(anotherLauncher, std::ref(held), target, list, &otherWrote);
-    });
-    setrlimit(RLIMIT_FSIZE, &saved);
-    if (other.joinable())
-        other.join();
-    QVERIFY(otherWrote && !QFile::exists(wholeCopyPath(target)));
+        rlimit saved{}, lowered{fault == "no space" ? 8 : rlim_t(old.size()) + 1, RLIM_INFINITY};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        if (fault == "no space" || fault == "second name, fails midway")
+            setrlimit(RLIMIT_FSIZE, &lowered);
+        std::thread other;
+        bool otherWrote = true;
+        use(writer, f, [&] {
+            if (fault.startsWith("symlink,"))
+                QFile::remove(target + ".real");
+            if (fault == "another launcher writes meanwhile")
+                other = std::thread(anotherLauncher, std::ref(held), target, list, &otherWrote);
+        });
+        setrlimit(RLIMIT_FSIZE, &saved);
+        if (other.joinable())
+            other.join();
+        QVERIFY(otherWrote && !QFile::exists(wholeCopyPath(target)));
 
-    const bool refused = Faults.indexOf(fault) < 5, removed = fault.startsWith("symlink,");
-    const Values now = removed                                        ? (list ? Values() : base)
-                       : fault == "another launcher writes meanwhile" ? changed(list, 2)
-                                                                      : base;
-    QCOMPARE(f.platform.messages, refused                       ? Values{"書き込みエラー"}
-                                  : removed && writer == Delete ? Values{"そこは違います"}
-                                                                : Values());
-    QCOMPARE(readBytes(target), refused ? old : listBytes(edit(writer, now)));
-    if (removed) // a new file where the link points
-        QVERIFY(QFileInfo(target).isSymLink());
-    else
-        QCOMPARE(identity(target), before);
-    if (QFile::exists(target + ".link")) // a second name
-        QCOMPARE(readBytes(target + ".link"), readBytes(target));
-    if (!refused)
-        return;
-    if (QWidget* d = topLevel("Form3")) // what the user typed is still there
-        QCOMPARE(d->findChild<QLineEdit*>("Text1")->text(), QString("四"));
-    held.unlock();
-    QVERIFY(prepare("cause gone", target));
-    use(writer, f);
-    QCOMPARE(readBytes(target), listBytes(edit(writer, base)));
-    QCOMPARE(f.platform.messages, Values{"書き込みエラー"});
-}
+        const bool refused = Faults.indexOf(fault) < 5, removed = fault.startsWith("symlink,");
+        const Values now = removed                                        ? (list ? Values() : base)
+                           : fault == "another launcher writes meanwhile" ? changed(list, 2)
+                                                                          : base;
+        QCOMPARE(f.platform.messages, refused ? Values{"書き込みエラー"}
+                                      : removed && writer == Delete ? Values{"そこは違います"}
+                                                                    : Values());
+        QCOMPARE(readBytes(target), refused ? old : listBytes(edit(writer, now)));
+        if (removed) // a new file where the link points
+            QVERIFY(QFileInfo(target).isSymLink());
+        else
+            QCOMPARE(identity(target), before);
+        if (QFile::exists(target + ".link")) // a second name
+            QCOMPARE(readBytes(target + ".link"), readBytes(target));
+        if (!refused)
+            return;
+        if (QWidget* d = topLevel("Form3")) // what the user typed is still there
+            QCOMPARE(d->findChild<QLineEdit*>("Text1")->text(), QString("四"));
+        held.unlock();
+        QVERIFY(prepare("cause gone", target));
+        use(writer, f);
+        QCOMPARE(readBytes(target), listBytes(edit(writer, base)));
+        QCOMPARE(f.platform.messages, Values{"書き込みエラー"});
+    }
 
-// One row for each answer the list reader gives: what the launcher and the
-// delete dialog show and say, and what a registration does. Reading changes
-// nothing; a registration keeps every byte that was there, or is refused.
-void FaultsTest::listFile_data() {
-    QTest::addColumn<QByteArray>("bytes"); // "folder", "1 GiB": that in its place
-    QTest::addColumn<Values>("shown");
-    QTest::addColumn<Values>("messages");
-    QTest::addColumn<QByteArray>("added"); // by a registration; empty: refused
-    const QByteArray entry = listBytes({"四", "/bin/four"});
-    const Values none, noRoom{"これ以上登録できません"};
-    QTest::newRow("read: undecodable bytes, an entry of empty lines")
-        << QByteArray("a\x85\x40z\r\nb\r\n\r\n\r\n") << Values{"a\uFFFDz", ""} << none << entry;
-    QTest::newRow("read as UTF-8")
-        << "\xEF\xBB\xBF" + QString("名前\r\n/ホーム\r\n").toUtf8() << Values{"名前"} << none
-        << QString("四\r\n/bin/four\r\n").toUtf8();
-    QTest::newRow("damaged: a name without its path")
-        << QByteArray("a\r\nb\r\nc\r\n") << none << noRoom << QByteArray();
-    QTest::newRow("damaged: 100 entries")
-        << listBytes(numberedValues(100)) << none << noRoom << QByteArray();
-    QTest::newRow("damaged: 1 GiB with no line end")
-        << QByteArray("1 GiB") << none << noRoom << QByteArray();
-    QTest::newRow("unreadable: a folder in its place")
-        << QByteArray("folder") << none << Values{"読み込みエラー", "書き込みエラー"}
-        << QByteArray();
-}
+    // One row for each answer the list reader gives: what the launcher and the
+    // delete dialog show, what the user is told, and what a registration of the
+    // name does. Reading changes nothing; a registration keeps every byte that
+    // was there, or is refused.
+    void listFile_data() {
+        QTest::addColumn<QByteArray>("bytes"); // "folder", "1 GiB": that in its place
+        QTest::addColumn<Values>("shown");
+        QTest::addColumn<Values>("messages");
+        QTest::addColumn<QByteArray>("added"); // by a registration; empty: refused
+        const QByteArray entry = listBytes({"四", "/bin/four"});
+        const Values none, noRoom{"これ以上登録できません"};
+        auto add = [](const char* tag, const QByteArray& bytes, const Values& shown,
+                      const Values& messages, const QByteArray& added) {
+            QTest::newRow(tag) << bytes << shown << messages << added;
+        };
+        const QByteArray kept =
+            listBytes({"表", "C:\\ソフト\\表.exe"}) + "a\x85\x40z\r\nx\x81\r\n\r\n\r\n";
+        add("code page 932, undecodable bytes, an entry of empty lines", kept,
+            {"表", "a\uFFFDz", ""}, none, kept + entry);
+        add("lone CR, lone LF, no last line end", "a\rb\nx\r\nc\rd", {"a", "c"}, none,
+            "a\r\nb\nx\r\nc\r\nd\r\n" + entry);
+        add("empty file", "", none, none, entry);
+        const QByteArray utf8 = "\xEF\xBB\xBF" + QString("名前\r\n/ホーム\r\n").toUtf8();
+        add("read as UTF-8", utf8, {"名前"}, none, utf8 + QString("四\r\n/bin/four\r\n").toUtf8());
+        add("damaged: a name without its path", "a\r\nb\r\nc\r\n", none, noRoom, {});
+        add("damaged: 100 entries", listBytes(numberedValues(100)), none, noRoom, {});
+        add("damaged: 1 GiB with no line end", "1 GiB", none, noRoom, {});
+        add("unreadable: a folder in its place", "folder", none,
+            {"読み込みエラー", "書き込みエラー"}, {});
+    }
 
-void FaultsTest::listFile() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(Values, shown);
-    QFETCH(Values, messages);
-    QFETCH(QByteArray, added);
-    LauncherFixture f;
-    const QString list = f.cwd.file("l.xxa");
-    if (bytes == "folder")
-        QDir().mkdir(list);
-    else if (bytes == "1 GiB")
-        QVERIFY(QFile(list).open(QIODevice::WriteOnly) && QFile::resize(list, qint64(1) << 30));
-    else
-        writeBytes(list, bytes);
-    // The file as it is, without reading a huge one whole.
-    auto state = [&] {
-        return bytes == "1 GiB" ? QByteArray::number(QFileInfo(list).size()) : readBytes(list);
-    };
-    const QByteArray before = state();
-    f.writeSettings("l.xxa");
-    f.start();
-    QCOMPARE(comboItems(f.launcher->findChild<QComboBox*>("Combo1")), shown);
-    QCOMPARE(comboItems(f.openDialog("sk2").findChild<QComboBox*>("Combo1")), shown);
-    use(Register, f);
-    QCOMPARE(f.platform.messages, messages);
-    QCOMPARE(state(), before + added);
-}
+    void listFile() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Values, shown);
+        QFETCH(Values, messages);
+        QFETCH(QByteArray, added);
+        LauncherFixture f;
+        const QString list = f.cwd.file("l.xxa");
+        if (bytes == "folder")
+            QDir().mkdir(list);
+        else if (bytes == "1 GiB")
+            QVERIFY(QFile(list).open(QIODevice::WriteOnly) && QFile::resize(list, qint64(1) << 30));
+        else
+            writeBytes(list, bytes);
+        // The file as it is, without reading a huge one whole.
+        auto state = [&] {
+            return bytes == "1 GiB" ? QByteArray::number(QFileInfo(list).size()) : readBytes(list);
+        };
+        const QByteArray before = state();
+        f.writeSettings("l.xxa");
+        f.start();
+        QCOMPARE(comboItems(f.launcher->findChild<QComboBox*>("Combo1")), shown);
+        QCOMPARE(comboItems(f.openDialog("sk2").findChild<QComboBox*>("Combo1")), shown);
+        use(Register, f);
+        QCOMPARE(f.platform.messages, messages);
+        QCOMPARE(state(), added.isEmpty() ? before : added);
+    }
+};
 
 QTEST_MAIN(FaultsTest)
 #include "tst_faults.moc"

@@ -3,43 +3,34 @@
 #include "Platform.h"
 
 #include <QList>
+#include <QMenu>
 #include <QPoint>
 #include <QStringList>
 #include <QWidget>
-#include <deque>
 #include <optional>
 
 // Stands in for the desktop in the tests: records every call and answers the
 // modal questions from queues the test fills beforehand.
 class FakePlatform : public Platform {
   public:
-    struct Launch {
-        QString operation;
-        QString file;
-        QByteArray undecoded;
-    };
-    struct TrayCall {
-        quint32 message;
-        NOTIFYICONDATA data;
+    struct OpenDialog {
+        QWidget* owner;
+        QString title;
+        QStringList nameFilters;
+        QString start;
     };
 
-    // Answers, consumed in order. An empty queue answers "cancel".
-    std::deque<QString> inputAnswers;
-    // A file path to "choose" in the open-file dialog, or nullopt to cancel.
-    std::deque<std::optional<QString>> openFileAnswers;
-    int shellResult = 42;
-    bool trayAddSucceeds = true;
+    // Answers of the input box and the open-file dialog, consumed in order;
+    // an empty answer or an empty queue is a cancel.
+    QStringList inputAnswers, openFileAnswers;
+    OpenResult openResult = OpenResult::Opened;
+    bool trayAvailable = true;
 
-    // Each prompt of a message or input box, its title and style after it
-    // where they are not the program's title and no icon.
-    QStringList messages;
-    QStringList inputPrompts;
-    QList<OPENFILENAME> openDialogs; // the record as each call received it
-    QList<Launch> launches;
-    QList<TrayCall> trayCalls;
-    QList<QMenu*> popups;
-    QMenu* trayMenu = nullptr;
-    QList<int> popupFlags;
+    QStringList messages; // and each question's prompt, in order
+    QList<OpenDialog> openDialogs;
+    QStringList launches;          // each target; "bytes" where its undecoded bytes name it
+    QWidget* trayIconOf = nullptr; // the window whose icon is in the tray
+    QStringList popups;            // each as menu/flags
     QList<std::optional<QPoint>> popupPoints;
     bool ended = false;
 
@@ -53,27 +44,36 @@ class FakePlatform : public Platform {
     QPoint lastMoveTwips;
     QWidget* lastMoved = nullptr;
 
-    void messageBox(const QString& prompt, int style, const QString& title) override {
-        messages << prompt + asked(title, style);
+    void showMessage(const QString& text) override { messages << text; }
+    QString askText(const QString& prompt) override {
+        messages << prompt;
+        return inputAnswers.isEmpty() ? QString() : inputAnswers.takeFirst();
     }
-    QString inputBox(const QString& prompt, const QString& title) override;
-    bool getOpenFileName(OPENFILENAME& record) override;
-    int shellExecute(QWidget*, const QString& operation, const QString& file,
-                     const QByteArray& undecoded) override {
-        launches.append({operation, file, undecoded});
-        return shellResult;
+    std::optional<QString> chooseFileToOpen(QWidget* owner, const QString& title,
+                                            const QStringList& nameFilters,
+                                            const QString& start) override {
+        openDialogs.append({owner, title, nameFilters, start});
+        const QString answer = openFileAnswers.isEmpty() ? QString() : openFileAnswers.takeFirst();
+        return answer.isEmpty() ? std::nullopt : std::optional(answer);
     }
-    bool shellNotifyIcon(quint32 message, const NOTIFYICONDATA& data) override;
-    void setTrayMenu(QMenu* menu) override { trayMenu = menu; }
+    OpenResult openTarget(QWidget*, const QString& target, const QByteArray& undecoded) override {
+        launches << (undecoded.isEmpty() ? target : "bytes");
+        return openResult;
+    }
+    bool showTrayIcon(QWidget* window) override {
+        trayIconOf = trayAvailable ? window : trayIconOf;
+        return trayAvailable;
+    }
+    void hideTrayIcon() override { trayIconOf = nullptr; }
+    void setTrayMenu(QMenu*) override {} // held by the desktop tests' tray
     // As the desktop's does: the window keeps the hint until something drops it.
     void setTopmost(QWidget* window) override {
         window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
         window->show();
     }
     void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override {
-        popups.append(menu);
-        popupFlags.append(flags);
-        popupPoints.append(at);
+        popups << menu->objectName() + "/" + QString::number(flags);
+        popupPoints << at;
     }
     QRect screenRectTwips() override { return screen; }
     QSize outerSizeTwips(QWidget* window) override { return window->size() * 15 + frameExtraTwips; }
@@ -85,9 +85,4 @@ class FakePlatform : public Platform {
     QString appPath() override { return programFolder; }
     QString userSettingsFolder() override { return userFolder; }
     void endProgram() override { ended = true; }
-
-  private:
-    static QString asked(const QString& title, int style) {
-        return title == "Tovlan" && style == 0 ? "" : QString(" [%1 %2]").arg(title).arg(style);
-    }
 };

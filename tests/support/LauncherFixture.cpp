@@ -1,7 +1,6 @@
 #include "LauncherFixture.h"
 
 #include "SafeWrite.h"
-#include "TrayCallbackEvent.h"
 
 #include <QAction>
 #include <QApplication>
@@ -10,7 +9,6 @@
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 
@@ -28,11 +26,8 @@ QString LauncherFixture::settingsFile() const {
 
 void LauncherFixture::writeSettings(const QString& startupList, const QStringList& quickFiles,
                                     const QString& corner) {
-    QStringList lines;
-    for (int i = 0; i < 4; ++i)
-        lines << startupList << quickFiles.value(i) << corner;
     QDir().mkpath(QFileInfo(settingsFile()).path());
-    writeBytes(settingsFile(), listBytes(lines));
+    writeBytes(settingsFile(), settingsBytes(startupList, quickFiles, corner));
 }
 
 void LauncherFixture::writeList(const QString& name, const QStringList& namesAndPaths) {
@@ -52,10 +47,6 @@ QStringList comboItems(const QComboBox* combo) {
     return items;
 }
 
-QByteArray LauncherFixture::settingsBytes() const {
-    return readBytes(settingsFile());
-}
-
 void LauncherFixture::trigger(const char* action) {
     find<QAction>(*launcher, action)->trigger();
 }
@@ -66,11 +57,6 @@ QWidget& LauncherFixture::openDialog(const char* action) {
     if (!dialog)
         qFatal("%s showed no dialog", action);
     return *dialog;
-}
-
-void LauncherFixture::tray(qintptr code, quint32 message) {
-    TrayCallbackEvent event(message, code);
-    QCoreApplication::sendEvent(launcher.get(), &event);
 }
 
 QWidget* topLevel(const char* objectName) {

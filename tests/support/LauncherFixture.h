@@ -8,7 +8,6 @@
 #include <memory>
 
 class QComboBox;
-class QWidget;
 
 // The texts a combo box shows, in order.
 QStringList comboItems(const QComboBox* combo);
@@ -30,15 +29,12 @@ struct LauncherFixture {
                        const QString& corner = QString());
     void writeList(const QString& name, const QStringList& namesAndPaths);
     Form1& start();
-    QByteArray settingsBytes() const;
 
     // The user's paths, so a wiring fault cannot hide behind a direct call.
     // Triggers the launcher's menu item with this object name ("sk7", "Modosu").
     void trigger(const char* action);
     // Opens オプション ("sk7") or 消去 ("sk2") from the menu; the window it shows.
     QWidget& openDialog(const char* action);
-    // The tray icon's notification as the tray layer delivers it.
-    void tray(qintptr code, quint32 message = 512);
 };
 
 // A shown top-level window by object name ("Form3"), or nullptr.

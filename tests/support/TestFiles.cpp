@@ -4,6 +4,9 @@
 
 #include <QFile>
 #include <QStringEncoder>
+#include <QTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 QByteArray cp932(const QString& text) {
     QStringEncoder encoder(Cp932Name, QStringConverter::Flag::Stateless);
@@ -21,11 +24,24 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
         qFatal("cannot write test fixture %s", qPrintable(path));
 }
 
+void makeFile(const QByteArray& path, const QByteArray& content, bool executable) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, executable ? 0700 : 0600);
+    QVERIFY(::write(fd, content.constData(), content.size()) == content.size() && ::close(fd) == 0);
+}
+
 QByteArray listBytes(const QStringList& namesAndPaths) {
     QByteArray bytes;
     for (const QString& value : namesAndPaths)
         bytes += cp932(value) + "\r\n";
     return bytes;
+}
+
+QByteArray settingsBytes(const QString& startup, const QStringList& quickFiles,
+                         const QString& corner) {
+    QStringList values;
+    for (int i = 0; i < 4; ++i)
+        values << startup << quickFiles.value(i) << corner;
+    return listBytes(values);
 }
 
 QStringList numberedValues(int entries) {

@@ -13,9 +13,15 @@ QByteArray cp932(const QString& text);
 
 QByteArray readBytes(const QString& path);
 void writeBytes(const QString& path, const QByteArray& bytes);
+// A file named by bytes, which need not be UTF-8.
+void makeFile(const QByteArray& path, const QByteArray& content = {}, bool executable = false);
 
 // A list file's bytes: each pair of values as name and path lines, CR LF.
 QByteArray listBytes(const QStringList& namesAndPaths);
+
+// A settings file's bytes: four groups of start-up list, quick file i, corner.
+QByteArray settingsBytes(const QString& startup, const QStringList& quickFiles,
+                         const QString& corner);
 
 // Names and paths of numbered entries: 名前1, /bin/1, 名前2, /bin/2, ...
 QStringList numberedValues(int entries);
