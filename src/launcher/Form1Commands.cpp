@@ -18,10 +18,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
-namespace {
-constexpr int PopupEitherButton = 2;
-} // namespace
-
 void Form1::runPicked() {
     // Only the entry the combo box shows as picked can run (see
     // LoadShortcutList: a reload keeps a pick only where it still holds).
@@ -87,7 +83,7 @@ void Form1::goToTray() {
 
 void Form1::answerTrayClick(TrayClick click) {
     if (click == TrayClick::RightButtonUp)
-        platform_.popupMenu(menus_.tasukumenu, PopupEitherButton);
+        platform_.popupMenu(menus_.tasukumenu, MenuButtons::Either);
     else
         restoreFromTray();
 }
@@ -106,7 +102,7 @@ void Form1::quitFromTray() {
 }
 
 void Form1::showPopupMenu(std::optional<QPoint> at) {
-    platform_.popupMenu(menus_.op1, 0, at);
+    platform_.popupMenu(menus_.op1, MenuButtons::Left, at);
 }
 
 // The Menu key and Shift+F10 open the menu under the focused control, as a

@@ -19,6 +19,9 @@ enum class OpenResult { Opened, NotFound, NoHandler };
 // release over the icon, and a double-click (or a host's activation).
 enum class TrayClick { RightButtonUp, DoubleClick };
 
+// Which mouse buttons choose an item in a popup menu.
+enum class MenuButtons { Left, Either };
+
 // Everything the program's logic asks of the desktop. The program runs on
 // QtPlatform; the tests run on a fake that records calls and answers the
 // modal questions, so no test ever blocks on a modal window.
@@ -60,9 +63,9 @@ class Platform : public QObject {
     // Keeps the window above others; shows it.
     virtual void setTopmost(QWidget* window) = 0;
     // Shows a popup menu at the pointer, or with its top-left at the global
-    // point given (a menu opened from the keyboard); flags 2 lets either
-    // button choose.
-    virtual void popupMenu(QMenu* menu, int flags = 0, std::optional<QPoint> at = {}) = 0;
+    // point given (a menu opened from the keyboard).
+    virtual void popupMenu(QMenu* menu, MenuButtons choosing = MenuButtons::Left,
+                           std::optional<QPoint> at = {}) = 0;
 
     // The primary monitor's work area on the whole desktop: the part its
     // panels leave free. A window flush in a corner of it hears of a change

@@ -56,7 +56,7 @@ qreal screenDpi() {
     return screen ? screen->logicalDotsPerInchX() : 96.0;
 }
 
-// Makes a menu opened with flags 0 answer only to the left button.
+// Makes a menu answer only to the left button.
 class LeftButtonOnly : public QObject {
   public:
     using QObject::QObject;
@@ -297,9 +297,9 @@ void QtPlatform::setTopmost(QWidget* window) {
     window->show();
 }
 
-void QtPlatform::popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) {
+void QtPlatform::popupMenu(QMenu* menu, MenuButtons choosing, std::optional<QPoint> at) {
     LeftButtonOnly leftOnly;
-    if ((flags & 2) == 0)
+    if (choosing == MenuButtons::Left)
         menu->installEventFilter(&leftOnly);
     const std::optional<QPoint> hostPosition =
         menu == trayMenu_ ? std::exchange(trayMenuPosition_, std::nullopt) : std::nullopt;

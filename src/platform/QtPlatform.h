@@ -26,7 +26,7 @@ class QtPlatform : public Platform {
     void hideTrayIcon() override;
     void setTrayMenu(QMenu* menu) override;
     void setTopmost(QWidget* window) override;
-    void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override;
+    void popupMenu(QMenu* menu, MenuButtons choosing, std::optional<QPoint> at) override;
     QRect screenRectTwips() override;
     QSize outerSizeTwips(QWidget* window) override;
     void moveWindowTwips(QWidget* window, int left, int top) override;

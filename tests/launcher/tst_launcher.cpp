@@ -266,7 +266,7 @@ class LauncherTest : public QObject {
     // Seen, in this order, only where it differs from a launcher just started on
     // l.xxa (一,二,三), shown and on top: the launcher's names, "()" for none;
     // hidden or minimised; not-topmost; "tray" where the launcher's icon is in
-    // the tray ("tray?" another window's); each popup as menu/flags,
+    // the tray ("tray?" another window's); each popup as menu/the buttons that choose,
     // with @focus where it opened under the focused control, @? elsewhere;
     // Form3, with [name,path] where its boxes are not fresh; Form2[its names];
     // Form2-off-centre, Form3-off-centre; quick: the menu's quick files where
@@ -311,12 +311,12 @@ class LauncherTest : public QObject {
             {"hyouzi Modosu", ""},
             {"hyouzi Toziru", "hidden ended"},
             // Only the codes the icon sends for right up and double click act.
-            {"hyouzi tray:right", "hidden tray tasukumenu/2"},
+            {"hyouzi tray:right", "hidden tray tasukumenu/either"},
             {"hyouzi tray:double", ""},
-            {"F1:Command1:right F1:Form1:right", "op1/0 op1/0"},
+            {"F1:Command1:right F1:Form1:right", "op1/left op1/left"},
             {"F1:Command1:left F1:Command1:middle F1:Form1:left", ""},
-            {"F1:Combo1:Shift+F10", "op1/0@focus"},
-            {"F1:Command1:Menu", "op1/0@focus"},
+            {"F1:Combo1:Shift+F10", "op1/left@focus"},
+            {"F1:Command1:Menu", "op1/left@focus"},
             {"F1:Combo1:Delete", "hidden tray"},
             {"F1:Command1:Delete", "hidden tray"},
             // Typing 三 in the edit field picks nothing: 二 stays picked.

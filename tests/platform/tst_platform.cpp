@@ -109,17 +109,19 @@ class PlatformTest : public QObject {
         QCOMPARE(environment(), user);
     }
 
-    // The promise the launcher's rows read from the flags handed to the fake:
-    // a menu opened with flags 0 ("op1/0") chooses with the left button only,
-    // one opened with flags 2 ("tasukumenu/2") with either.
-    void realMenuChoosesWithTheButtonsItsFlagsAllow() {
+    // The promise the launcher's rows read from the buttons handed to the
+    // fake: a menu opened for the left button ("op1/left") chooses with it
+    // only, one opened for either ("tasukumenu/either") with either.
+    void realMenuChoosesWithTheButtonsItAllows() {
         QtPlatform real;
-        QString chosen; // flags/button of each click that chose
-        for (const auto& [flags, button] :
-             {std::pair{0, Qt::LeftButton}, {0, Qt::RightButton}, {2, Qt::RightButton}}) {
+        QString chosen; // allowed/button of each click that chose
+        using enum MenuButtons;
+        for (const auto& [buttons, button] : {std::pair{Left, Qt::LeftButton},
+                                              {Left, Qt::RightButton},
+                                              {Either, Qt::RightButton}}) {
             QMenu menu;
             QAction* item = menu.addAction(
-                "閉じる", [&] { chosen += QString(" %1/%2").arg(flags).arg(button); });
+                "閉じる", [&] { chosen += QString(" %1/%2").arg(int(buttons)).arg(button); });
             QTimer::singleShot(100, &menu, [&] {
                 const QPoint on = menu.actionGeometry(item).center();
                 // A menu takes a release only once the pointer has moved in it.
@@ -129,9 +131,9 @@ class PlatformTest : public QObject {
                 QTest::mouseClick(&menu, button, {}, on);
                 menu.close();
             });
-            real.popupMenu(&menu, flags, QPoint(100, 100));
+            real.popupMenu(&menu, buttons, QPoint(100, 100));
         }
-        QCOMPARE(chosen, " 0/1 2/2"); // the left button with flags 0, the right with flags 2
+        QCOMPARE(chosen, " 0/1 1/2"); // the left button with Left, the right with Either
     }
 
     // Panels on a desktop of two monitors, the primary one on the right: a

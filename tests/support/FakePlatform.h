@@ -30,7 +30,7 @@ class FakePlatform : public Platform {
     QList<OpenDialog> openDialogs;
     QStringList launches;          // each target; "bytes" where its undecoded bytes name it
     QWidget* trayIconOf = nullptr; // the window whose icon is in the tray
-    QStringList popups;            // each as menu/flags
+    QStringList popups;            // each as menu/the buttons that choose
     QList<std::optional<QPoint>> popupPoints;
     bool ended = false;
 
@@ -71,8 +71,8 @@ class FakePlatform : public Platform {
         window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
         window->show();
     }
-    void popupMenu(QMenu* menu, int flags, std::optional<QPoint> at) override {
-        popups << menu->objectName() + "/" + QString::number(flags);
+    void popupMenu(QMenu* menu, MenuButtons choosing, std::optional<QPoint> at) override {
+        popups << menu->objectName() + (choosing == MenuButtons::Left ? "/left" : "/either");
         popupPoints << at;
     }
     QRect screenRectTwips() override { return screen; }
